@@ -1,0 +1,10 @@
+# Native sanitizer builds: asan (AddressSanitizer with UndefinedBehaviorSanitizer) or tsan.
+if(KV_SANITIZE STREQUAL "asan")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+elseif(KV_SANITIZE STREQUAL "tsan")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT KV_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "KV_SANITIZE must be empty, asan or tsan")
+endif()

@@ -1,0 +1,158 @@
+// TSet: ordered case-insensitive set of heap copies, with its two cursors.
+#include "TSet.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+unsigned char FoldAscii(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+char* CopyText(const char* text) {
+    size_t size = strlen(text) + 1;
+    char* copy = static_cast<char*>(malloc(size));
+    if (copy)
+        memcpy(copy, text, size);
+    return copy;
+}
+
+// The error a failed Add reports: the thread's last error, but never 0 (that would read as
+// success to a caller that checks it).
+DWORD FailureCode(DWORD fallback) {
+    DWORD code = GetLastError();
+    return code ? code : fallback;
+}
+
+} // namespace
+
+int CompareNoCase(const char* a, const char* b) {
+    const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
+    const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
+    for (;;) {
+        if (*x && *y && IsDBCSLeadByte(*x) && IsDBCSLeadByte(*y) && x[1] && y[1]) {
+            // Double-byte characters compare as units; the code page folds none of them.
+            unsigned cx = (static_cast<unsigned>(x[0]) << 8) | x[1];
+            unsigned cy = (static_cast<unsigned>(y[0]) << 8) | y[1];
+            if (cx != cy)
+                return cx < cy ? -1 : 1;
+            x += 2;
+            y += 2;
+            continue;
+        }
+        unsigned char cx = FoldAscii(*x), cy = FoldAscii(*y);
+        if (cx != cy)
+            return cx < cy ? -1 : 1;
+        if (!cx)
+            return 0;
+        ++x;
+        ++y;
+    }
+}
+
+bool TSet::Before::operator()(const char* a, const char* b) const {
+    if (!a)
+        return true;
+    if (!b)
+        return false;
+    return CompareNoCase(a, b) < 0;
+}
+
+// The cursors are declared before the set they point into, so they are placed once it exists.
+TSet::TSet() {
+    m_forward = m_items.end();
+    m_backward = m_items.rbegin();
+}
+
+TSet::~TSet() {
+    for (char* item : m_items)
+        free(item);
+    m_items.clear();
+}
+
+unsigned TSet::Count() const {
+    return static_cast<unsigned>(m_items.size());
+}
+
+int TSet::IsEmpty() const {
+    return m_items.empty() ? 1 : 0;
+}
+
+DWORD TSet::Add(const char* text) {
+    if (!text)
+        return FailureCode(ERROR_INVALID_PARAMETER);
+    char* copy = CopyText(text);
+    if (!copy)
+        return FailureCode(ERROR_NOT_ENOUGH_MEMORY);
+    if (!m_items.insert(copy).second)
+        free(copy);
+    return ERROR_SUCCESS;
+}
+
+DWORD TSet::GetFirst(char** item) {
+    m_forward = m_items.begin();
+    if (m_forward == m_items.end())
+        return ERROR_NO_MORE_ITEMS;
+    *item = *m_forward;
+    return ERROR_SUCCESS;
+}
+
+DWORD TSet::GetNext(char** item) {
+    if (m_forward == m_items.end())
+        return ERROR_NO_MORE_ITEMS;
+    ++m_forward;
+    if (m_forward == m_items.end())
+        return ERROR_NO_MORE_ITEMS;
+    *item = *m_forward;
+    return ERROR_SUCCESS;
+}
+
+DWORD TSet::GetLast(char** item) {
+    m_backward = m_items.rbegin();
+    if (m_backward == m_items.rend())
+        return ERROR_NO_MORE_ITEMS;
+    *item = *m_backward;
+    return ERROR_SUCCESS;
+}
+
+DWORD TSet::GetPrev(char** item) {
+    if (m_backward == m_items.rend())
+        return ERROR_NO_MORE_ITEMS;
+    ++m_backward;
+    if (m_backward == m_items.rend())
+        return ERROR_NO_MORE_ITEMS;
+    *item = *m_backward;
+    return ERROR_SUCCESS;
+}
+
+DWORD TSet::RemoveCurrent(char** item) {
+    if (m_forward == m_items.end())
+        return ERROR_NO_MORE_ITEMS;
+    Items::iterator current = m_forward++;
+    char* text = *current;
+    m_items.erase(current);
+    free(text);
+    if (m_forward == m_items.end())
+        return ERROR_NO_MORE_ITEMS;
+    *item = *m_forward;
+    return ERROR_SUCCESS;
+}
+
+int TSet::Contains(const char* text) const {
+    if (!text)
+        return 0;
+    return m_items.find(const_cast<char*>(text)) != m_items.end() ? 1 : 0;
+}
+
+TSet& TSet::AddAll(TSet& source) {
+    if (&source == this)
+        return *this;
+    char* item = nullptr;
+    for (DWORD r = source.GetFirst(&item); r == ERROR_SUCCESS; r = source.GetNext(&item))
+        if (item)
+            Add(item);
+    m_forward = m_items.begin();
+    m_backward = m_items.rbegin();
+    return *this;
+}

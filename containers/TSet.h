@@ -1,0 +1,42 @@
+// TSet: an ordered set of owned narrow strings, compared without regard to ASCII case, walked
+// through a forward and a backward cursor that report their end with ERROR_NO_MORE_ITEMS (259).
+#pragma once
+
+#include <windows.h>
+
+#include <set>
+
+// Byte-wise comparison with A-Z folded to a-z (so '_' sorts before letters); a lead and trail
+// byte of the double-byte code page compare as one character. Negative, 0 or positive.
+int CompareNoCase(const char* a, const char* b);
+
+class TSet {
+public:
+    TSet();
+    TSet(const TSet&) = delete;
+    TSet& operator=(const TSet&) = delete;
+    virtual ~TSet();
+
+    unsigned Count() const;
+    int IsEmpty() const;
+    // 0, or the thread's last error (never 0) when the string is null or cannot be copied.
+    DWORD Add(const char* text);
+    DWORD GetFirst(char** item);
+    DWORD GetNext(char** item);
+    DWORD GetLast(char** item);
+    DWORD GetPrev(char** item);
+    DWORD RemoveCurrent(char** item);
+    int Contains(const char* text) const;
+    // Adds a copy of every item of the source (the union); the set itself as source does nothing.
+    TSet& AddAll(TSet& source);
+
+private:
+    struct Before {
+        bool operator()(const char* a, const char* b) const;
+    };
+    using Items = std::set<char*, Before>;
+
+    Items::reverse_iterator m_backward;
+    Items::iterator m_forward;
+    Items m_items;
+};

@@ -1,0 +1,22 @@
+// Machine reset and fault injection, shared by every area of the simulation.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace sim {
+
+// Puts the whole machine back to its initial shape (NT 5.1 SP2, empty registry and disks, ...).
+void Reset();
+
+enum FaultMode { Once, Always };
+
+// Makes the named operation (its Win32 name, e.g. "RegOpenKeyExA") fail with `error`, after
+// `after` calls that still succeed; once, or for every later call.
+void InjectFault(const char* operation, DWORD error, unsigned after = 0, FaultMode mode = Once);
+void ClearFaults();
+// How often the operation was called since the last reset.
+unsigned CallCount(const char* operation);
+
+} // namespace sim

@@ -1,0 +1,46 @@
+// Controls of the simulated OS identity, process, clock, debugger output and code page.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace sim {
+
+struct OsVersion {
+    DWORD platformId = VER_PLATFORM_WIN32_NT;
+    DWORD major = 5;
+    DWORD minor = 1;
+    DWORD build = 2600;
+    WORD servicePackMajor = 2;
+    std::string csd = "Service Pack 2";
+};
+
+void SetOsVersion(const OsVersion& version);
+// Shorthands for the families the program distinguishes.
+void SetWindowsXp(WORD servicePack);
+void SetWindows98();
+void SetVersionQueryFails(bool fails);
+
+// The full path of the running program (GetModuleFileNameA with no module).
+void SetModulePath(const char* path);
+std::string ModulePath();
+
+// Virtual clock: Sleep advances it; nothing waits in real time.
+void AdvanceClock(DWORD milliseconds);
+uint64_t ClockMilliseconds();
+// Calendar time of the virtual clock's start, as local broken-down time.
+void SetLocalTime(int year, int month, int day, int hour, int minute, int second);
+// Frequency of the simulated performance counter (counts per second); 0 makes the query fail.
+void SetPerformanceFrequency(int64_t countsPerSecond);
+void SetPerformanceCounterFails(bool fails);
+
+// Everything passed to OutputDebugStringA since the last reset, and its clearing.
+std::string DebugOutput();
+void ClearDebugOutput();
+
+// ANSI code page: 1252 (single-byte, the default) or 932 (double-byte).
+void SetCodePage(UINT codePage);
+
+} // namespace sim

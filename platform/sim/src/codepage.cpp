@@ -1,0 +1,60 @@
+// The ANSI code page: single-byte 1252 by default, double-byte 932 on request.
+#include "core.h"
+
+#include "sim/control_kernel.h"
+
+#include <atomic>
+
+namespace {
+
+std::atomic<UINT> g_codePage{1252};
+
+void ResetCodePage() {
+    g_codePage = 1252;
+}
+
+simcore::ResetHook hook(ResetCodePage);
+
+} // namespace
+
+namespace sim {
+
+void SetCodePage(UINT codePage) {
+    g_codePage = codePage;
+}
+
+} // namespace sim
+
+UINT WINAPI GetACP(void) {
+    return g_codePage;
+}
+
+BOOL WINAPI IsDBCSLeadByte(BYTE c) {
+    // Shift-JIS lead bytes.
+    return g_codePage == 932 && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC));
+}
+
+DWORD WINAPI CharUpperBuffA(LPSTR text, DWORD length) {
+    if (!text)
+        return 0;
+    for (DWORD i = 0; i < length; ++i) {
+        BYTE c = static_cast<BYTE>(text[i]);
+        if (IsDBCSLeadByte(c) && i + 1 < length) {
+            ++i;
+            continue;
+        }
+        if (c >= 'a' && c <= 'z')
+            text[i] = static_cast<char>(c - 'a' + 'A');
+    }
+    return length;
+}
+
+LPSTR WINAPI CharUpperA(LPSTR text) {
+    if (!text)
+        return text;
+    DWORD length = 0;
+    while (text[length])
+        ++length;
+    CharUpperBuffA(text, length);
+    return text;
+}

@@ -1,0 +1,48 @@
+// Internals shared by the areas of the simulation: the machine lock, reset hooks, faults, handles.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace simcore {
+
+// One lock serialises every access to the simulated machine's state (dialog and worker threads).
+std::recursive_mutex& MachineLock();
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+// Each area registers how it returns to its initial state; sim::Reset runs them all.
+struct ResetHook {
+    explicit ResetHook(void (*reset)());
+};
+
+// Counts a call of `operation`; true when an injected fault says it must fail (error in *error).
+bool Faulted(const char* operation, DWORD* error);
+
+// Kernel objects behind HANDLE values.
+struct Object {
+    virtual ~Object() = default;
+    // WAIT_OBJECT_0 when signalled within the time, WAIT_TIMEOUT otherwise.
+    virtual DWORD Wait(DWORD milliseconds);
+};
+HANDLE AddHandle(std::shared_ptr<Object> object);
+std::shared_ptr<Object> LookupHandle(HANDLE handle);
+template <class T> std::shared_ptr<T> HandleAs(HANDLE handle) {
+    return std::dynamic_pointer_cast<T>(LookupHandle(handle));
+}
+bool RemoveHandle(HANDLE handle);
+
+// ASCII case folding used for names the machine compares without case.
+std::string Upper(const std::string& text);
+bool EqualNoCase(const std::string& a, const std::string& b);
+struct LessNoCase {
+    bool operator()(const std::string& a, const std::string& b) const;
+};
+
+// Virtual clock in milliseconds since the machine's start.
+uint64_t NowMs();
+void Advance(uint64_t milliseconds);
+
+} // namespace simcore

@@ -1,0 +1,16 @@
+#!/bin/bash
+# Runs a Windows program under wine64 in the build's throwaway prefix (never ~/.wine).
+# Used as CMAKE_CROSSCOMPILING_EMULATOR by the win64 preset and by the scripts.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+export WINEPREFIX=${KV_WINEPREFIX:-$root/build/win64/wineprefix}
+# A new prefix links its user folders to $HOME: point it at a throwaway folder first.
+export HOME=${KV_WINEHOME:-$WINEPREFIX.home}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+mkdir -p "$HOME"
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=$(command -v wine64)
+"$here/wine-prefix.sh" >/dev/null 2>&1 || { echo "wine-run: cannot prepare $WINEPREFIX" >&2; exit 97; }
+exec "$wine" "$@"
