@@ -5,3 +5,7 @@
 #include "sim/win_types.h"
 #include "sim/win_kernel.h"
 #include "sim/win_files.h"
+#include "sim/win_registry.h"
+#include "sim/win_shell.h"
+#include "sim/win_services.h"
+#include "sim/win_security.h"

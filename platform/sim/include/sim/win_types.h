@@ -77,6 +77,7 @@ typedef BYTE* LPBYTE;
 typedef BYTE* PBYTE;
 typedef BOOL* LPBOOL;
 typedef INT* LPINT;
+typedef UINT* PUINT;
 typedef WORD ATOM;
 
 typedef void* HANDLE;

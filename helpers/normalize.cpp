@@ -1,0 +1,68 @@
+// The canonical entry text every set holds, and the upper-casing it shares with the matcher.
+#include "helper.h"
+
+#include "char_step.h"
+
+#include <cstdlib>
+#include <cstring>
+
+using helper_detail::CharLength;
+using helper_detail::IsSeparator;
+using helper_detail::UpperAscii;
+
+void UpperCase(char* text) {
+    if (!text)
+        return;
+    // Only ASCII letters fold; a double-byte character is skipped whole, so its trail byte is
+    // never taken for a letter.
+    for (size_t n; (n = CharLength(text)) != 0; text += n)
+        if (n == 1)
+            *text = UpperAscii(*text);
+}
+
+void NormalizeEntry(char* text) {
+    if (!text)
+        return;
+    size_t length = strlen(text);
+    char* work = static_cast<char*>(malloc(length + 1));
+    if (!work)
+        return;
+
+    const char* start = text;
+    while (*start == '"')
+        ++start;
+
+    // One walk over the rest finds where the trailing quotes begin and where the last character
+    // before them starts, so that neither test looks at a trail byte.
+    const char* end = start;
+    const char* lastStart = nullptr;
+    for (const char* p = start; *p;) {
+        size_t n = CharLength(p);
+        if (!(n == 1 && *p == '"')) {
+            lastStart = p;
+            end = p + n;
+        }
+        p += n;
+    }
+    if (lastStart && end - lastStart == 1 && IsSeparator(*lastStart))
+        end = lastStart;
+
+    // Runs of separators become one '\'; double-byte characters are copied whole.
+    char* out = work;
+    for (const char* p = start; p < end;) {
+        if (IsSeparator(*p)) {
+            *out++ = '\\';
+            while (p < end && IsSeparator(*p))
+                ++p;
+            continue;
+        }
+        size_t n = CharLength(p);
+        for (size_t i = 0; i < n; ++i)
+            *out++ = *p++;
+    }
+    *out = '\0';
+
+    UpperCase(work);
+    memcpy(text, work, static_cast<size_t>(out - work) + 1);
+    free(work);
+}

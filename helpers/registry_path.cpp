@@ -1,0 +1,63 @@
+// Splitting a registry path into its root key, the root's name, the sub key and the last name.
+#include "helper.h"
+
+#include <cstring>
+
+namespace {
+
+struct RootRow {
+    const char* prefix;
+    HKEY root;
+};
+
+// Tried in this order; only the full names are known, each with the separator that ends it.
+const RootRow kRoots[] = {
+    {"HKEY_CLASSES_ROOT\\", HKEY_CLASSES_ROOT},
+    {"HKEY_CURRENT_CONFIG\\", HKEY_CURRENT_CONFIG},
+    {"HKEY_CURRENT_USER\\", HKEY_CURRENT_USER},
+    {"HKEY_DYN_DATA\\", HKEY_DYN_DATA},
+    {"HKEY_LOCAL_MACHINE\\", HKEY_LOCAL_MACHINE},
+    {"HKEY_PERFORMANCE_DATA\\", HKEY_PERFORMANCE_DATA},
+    {"HKEY_USERS\\", HKEY_USERS},
+};
+
+template <class T> void Put(T* out, T value) {
+    if (out)
+        *out = value;
+}
+
+} // namespace
+
+DWORD ParseRegistryPath(char* text, HKEY* root, char** rootName, char** subKey, char** lastName) {
+    if (!text || !*text)
+        return ERROR_INVALID_DATA;
+    NormalizeEntry(text);
+
+    Put<HKEY>(root, nullptr);
+    Put<char*>(rootName, nullptr);
+    Put<char*>(subKey, nullptr);
+    Put<char*>(lastName, nullptr);
+
+    char* rest = text;
+    for (const RootRow& row : kRoots) {
+        size_t length = strlen(row.prefix);
+        if (ComparePrefixNoCase(text, row.prefix, length) == 0) {
+            Put(root, row.root);
+            text[length - 1] = '\0';
+            Put(rootName, text);
+            rest = text + length;
+            break;
+        }
+    }
+    if (!*rest)
+        return ERROR_SUCCESS;
+
+    Put(subKey, rest);
+    char* last = FindLastChar(rest, '\\');
+    if (last) {
+        *last = '\0';
+        if (last[1])
+            Put(lastName, last + 1);
+    }
+    return ERROR_SUCCESS;
+}
