@@ -38,3 +38,18 @@ void TraceEmit() {
         OutputDebugStringA(g_traceState.line);
     }
 }
+
+void TraceFormatLineV(const char* format, va_list arguments) {
+    int written = vsnprintf(g_traceState.line, TRACE_LINE_SIZE, format, arguments);
+    // Some runtimes leave a cut result unterminated or report failure; the buffer stays a string.
+    if (written < 0 && g_traceState.line[0] == '\0')
+        g_traceState.line[0] = '\0';
+    g_traceState.line[TRACE_LINE_SIZE - 1] = '\0';
+}
+
+void TraceFormatLine(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    TraceFormatLineV(format, arguments);
+    va_end(arguments);
+}

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include "trace.h"
+
+#include <cstdarg>
 #include <cstdio>
 #include <ctime>
 
@@ -54,6 +57,10 @@ void TraceInitLock();
 void TraceLock();
 void TraceUnlock();
 void TraceDeleteLock();
+
+// Formats into the line buffer, cut to its size and always terminated.
+void TraceFormatLineV(const char* format, va_list arguments);
+void TraceFormatLine(const char* format, ...) KV_PRINTF_FORMAT(1, 2);
 
 // Sends the line buffer as one piece to the log stream (flushed at once) or, with no log open,
 // to the debugger output.
