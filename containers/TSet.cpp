@@ -3,11 +3,12 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
 unsigned char FoldAscii(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+    return static_cast<unsigned>(c - 'A') < 26u ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
 }
 
 char* CopyText(const char* text) {
@@ -30,18 +31,22 @@ DWORD FailureCode(DWORD fallback) {
 int CompareNoCase(const char* a, const char* b) {
     const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
     const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
+    // This is the set's hot path. The code page is only asked about bytes at 0x80 and above,
+    // where every double-byte code page has its lead bytes; lead-ness depends on the byte alone,
+    // so two different bytes decide the order by their values whether or not they lead, and
+    // only an equal lead byte needs its trail bytes compared as part of one character.
     for (;;) {
-        if (*x && *y && IsDBCSLeadByte(*x) && IsDBCSLeadByte(*y) && x[1] && y[1]) {
-            // Double-byte characters compare as units; the code page folds none of them.
-            unsigned cx = (static_cast<unsigned>(x[0]) << 8) | x[1];
-            unsigned cy = (static_cast<unsigned>(y[0]) << 8) | y[1];
-            if (cx != cy)
-                return cx < cy ? -1 : 1;
+        unsigned char cx = *x, cy = *y;
+        if (cx >= 0x80 && cx == cy && x[1] && y[1] && IsDBCSLeadByte(cx)) {
+            // The code page folds no double-byte character.
+            if (x[1] != y[1])
+                return x[1] < y[1] ? -1 : 1;
             x += 2;
             y += 2;
             continue;
         }
-        unsigned char cx = FoldAscii(*x), cy = FoldAscii(*y);
+        cx = FoldAscii(cx);
+        cy = FoldAscii(cy);
         if (cx != cy)
             return cx < cy ? -1 : 1;
         if (!cx)
@@ -85,8 +90,16 @@ DWORD TSet::Add(const char* text) {
     char* copy = CopyText(text);
     if (!copy)
         return FailureCode(ERROR_NOT_ENOUGH_MEMORY);
-    if (!m_items.insert(copy).second)
+    // The tree's node allocation may fail too; that is reported like a failed copy rather than
+    // letting an exception out of the set.
+    try {
+        if (!m_items.insert(copy).second)
+            free(copy);
+    } catch (const std::bad_alloc&) {
         free(copy);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
     return ERROR_SUCCESS;
 }
 

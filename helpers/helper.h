@@ -11,6 +11,7 @@ int GetPlatformId();
 
 // Canonical form in place: enclosing quotes gone, one trailing separator dropped, '/' and runs of
 // separators folded to one '\', upper case (ASCII letters; double-byte characters kept whole).
+// Works on a heap copy of any length; when none can be made the text is left unchanged.
 void NormalizeEntry(char* text);
 
 // Writes the parts (null or empty ones skipped), with one '\' between them where neither side has

@@ -7,7 +7,8 @@
 #include <cstdio>
 
 #if defined(__GNUC__)
-#define KV_PRINTF_FORMAT(formatIndex, firstArg) __attribute__((format(printf, formatIndex, firstArg)))
+#define KV_PRINTF_FORMAT(formatIndex, firstArg)                                                    \
+    __attribute__((format(printf, formatIndex, firstArg)))
 #else
 #define KV_PRINTF_FORMAT(formatIndex, firstArg)
 #endif

@@ -40,10 +40,8 @@ void TraceEmit() {
 }
 
 void TraceFormatLineV(const char* format, va_list arguments) {
-    int written = vsnprintf(g_traceState.line, TRACE_LINE_SIZE, format, arguments);
-    // Some runtimes leave a cut result unterminated or report failure; the buffer stays a string.
-    if (written < 0 && g_traceState.line[0] == '\0')
-        g_traceState.line[0] = '\0';
+    // Some runtimes leave a cut result unterminated (and report -1): the last byte is forced.
+    vsnprintf(g_traceState.line, TRACE_LINE_SIZE, format, arguments);
     g_traceState.line[TRACE_LINE_SIZE - 1] = '\0';
 }
 

@@ -9,3 +9,4 @@
 #include "sim/win_shell.h"
 #include "sim/win_services.h"
 #include "sim/win_security.h"
+#include "sim/win_user.h"

@@ -1,6 +1,7 @@
 // In-memory disks: path parsing, lookup, creation and removal of nodes.
 #include "fs_store.h"
 
+#include "folders_state.h"
 #include "sim/control_files.h"
 
 #include <cstring>
@@ -20,6 +21,8 @@ void ResetDisks() {
     root->name = "C:";
     root->attributes = FILE_ATTRIBUTE_DIRECTORY;
     Drives()['C'] = std::move(root);
+    // The folders every installation has are laid out once the disks are empty again.
+    simfolders::BuildDefaultFolders();
 }
 
 simcore::ResetHook hook(ResetDisks);
@@ -58,13 +61,32 @@ ParsedPath Parse(const char* path) {
                 break;
         } else {
             piece += *p;
+            // A double-byte character's second byte may look like a separator: keep it.
+            if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1])
+                piece += *++p;
         }
     }
     parsed.valid = true;
     return parsed;
 }
 
-Node* Find(const char* path, DWORD* error) {
+namespace {
+
+// Links lead to links at most this deep; a longer chain (or a loop) names nothing.
+constexpr int kMaxLinkDepth = 8;
+
+Node* Lookup(const char* path, DWORD* error, int depth);
+
+Node* FollowFrom(Node* node, int depth) {
+    while (node && !node->linkTarget.empty()) {
+        if (++depth > kMaxLinkDepth)
+            return nullptr;
+        node = Lookup(node->linkTarget.c_str(), nullptr, depth);
+    }
+    return node;
+}
+
+Node* Lookup(const char* path, DWORD* error, int depth) {
     ParsedPath parsed = Parse(path);
     if (error)
         *error = ERROR_PATH_NOT_FOUND;
@@ -75,7 +97,9 @@ Node* Find(const char* path, DWORD* error) {
         return nullptr;
     Node* node = drive->second.get();
     for (size_t i = 0; i < parsed.components.size(); ++i) {
-        if (!node->IsFolder())
+        // A link on the way leads into its target; the last component is not followed.
+        node = FollowFrom(node, depth);
+        if (!node || !node->IsFolder())
             return nullptr;
         auto child = node->children.find(parsed.components[i]);
         if (child == node->children.end()) {
@@ -90,6 +114,16 @@ Node* Find(const char* path, DWORD* error) {
     return node;
 }
 
+} // namespace
+
+Node* Follow(Node* node) {
+    return FollowFrom(node, 0);
+}
+
+Node* Find(const char* path, DWORD* error) {
+    return Lookup(path, error, 0);
+}
+
 Node* MakeFolders(const ParsedPath& path, size_t count) {
     auto& root = Drives()[path.drive];
     if (!root) {
@@ -99,6 +133,8 @@ Node* MakeFolders(const ParsedPath& path, size_t count) {
     }
     Node* node = root.get();
     for (size_t i = 0; i < count && i < path.components.size(); ++i) {
+        if (Node* target = Follow(node))
+            node = target; // a link's folders are made in its target
         auto& child = node->children[path.components[i]];
         if (!child) {
             child = std::make_unique<Node>();
@@ -217,7 +253,7 @@ DWORD Attributes(const char* path) {
 std::vector<std::string> ListFolder(const char* path) {
     simcore::Guard guard(simcore::MachineLock());
     std::vector<std::string> names;
-    simfs::Node* node = simfs::Find(path);
+    simfs::Node* node = simfs::Follow(simfs::Find(path));
     if (node && node->IsFolder())
         for (auto& child : node->children)
             names.push_back(child.second->name);

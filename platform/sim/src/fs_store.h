@@ -30,9 +30,12 @@ struct ParsedPath {
 
 // Splits 'C:\A\B' (either separator, runs folded) into its drive and components.
 ParsedPath Parse(const char* path);
-// The node a path names, or null. *error receives ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND.
+// The folder a link leads to (the node itself when it is no link); null for a dangling link.
+Node* Follow(Node* node);
+// The node a path names, or null; links on the way are followed, a link at the end is not.
+// *error receives ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND.
 Node* Find(const char* path, DWORD* error = nullptr);
-// Finds or creates the folder for a path, creating missing folders on the way.
+// Finds or creates the folder for a path, creating missing folders on the way (through links).
 Node* MakeFolders(const ParsedPath& path, size_t count);
 // Creates (or truncates) a file; null with *error when its folder is missing or it is a folder.
 Node* CreateFileNode(const char* path, DWORD* error);

@@ -44,3 +44,8 @@ void ClearDebugOutput();
 void SetCodePage(UINT codePage);
 
 } // namespace sim
+
+namespace sim {
+// Waits (in real time) until some thread called ExitProcess; its code in *exitCode.
+bool WaitForProcessExit(DWORD milliseconds, UINT* exitCode = nullptr);
+} // namespace sim

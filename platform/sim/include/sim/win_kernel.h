@@ -129,6 +129,7 @@ DWORD WINAPI GetTickCount(void);
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* counter);
 BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* frequency);
 void WINAPI Sleep(DWORD milliseconds);
+void WINAPI ExitProcess(UINT exitCode);
 
 void WINAPI OutputDebugStringA(LPCSTR text);
 

@@ -1,0 +1,18 @@
+// The restart of the computer: the shutdown privilege on the NT family, then a forced reboot.
+#include "KelvaneDlg.h"
+
+#include "helpers/helper.h"
+
+void RestartComputer() {
+    HANDLE token = nullptr;
+    if (GetPlatformId() == VER_PLATFORM_WIN32_NT &&
+        OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+        TOKEN_PRIVILEGES privileges = {};
+        LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid);
+        privileges.PrivilegeCount = 1;
+        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+        CloseHandle(token);
+    }
+    ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0);
+}

@@ -1,0 +1,304 @@
+// The uninstallation profile: locating the file beside the program, reading its sections line by
+// line, and handing each entry's normalised data to the discovery operation of its type and mode.
+#include "Zelm.h"
+
+#include "engine_support.h"
+#include "helpers/helper.h"
+#include "platform/crt/crt.h"
+#include "trace/trace.h"
+
+#include <shlwapi.h>
+
+#include <cstdio>
+#include <cstring>
+
+using engine_support::CopyText;
+using engine_support::HeapText;
+using engine_support::LastErrorOr;
+
+namespace {
+
+// A line is read in pieces of at most 359 characters; the rest of a longer line is read as the
+// next line.
+const int CONFIG_LINE_SIZE = 360;
+// Room for a section header ("[registry value 1]") or a key prefix ("remove=").
+const int CONFIG_TAG_SIZE = 64;
+// The only section number that is ever read.
+const int CONFIG_SECTION_NUMBER = 1;
+
+// The keyword table of the profile's entries; the parser uses the record whose key is 1.
+struct EntryKeywords {
+    DWORD key;
+    const char* types[ENTRY_TYPE_COUNT];
+    const char* modes[ENTRY_MODE_COUNT];
+};
+
+const EntryKeywords g_entryKeywords[] = {
+    {1,
+     {"REG_VALUE", "REG_KEY", "REG_VALUE_EXPAND", "REG_KEY_EXPAND", "FILE_NAME",
+      "FILE_NAME_EXPAND", "SERVICE_NAME"},
+     {"BY_REFERENCE", "BY_VALUE", "BY_DATA_MATCH"}},
+};
+
+const EntryKeywords* FindKeywords(DWORD key) {
+    for (const EntryKeywords& record : g_entryKeywords)
+        if (record.key == key)
+            return &record;
+    return nullptr;
+}
+
+// Index of the first keyword that starts the text and is followed by ',' (so "REG_VALUE" does not
+// take "REG_VALUE_EXPAND,"), with the text moved past the ','; -1 when none fits.
+int MatchKeyword(const char* const* keywords, int count, const char** text) {
+    for (int index = 0; index < count; ++index) {
+        size_t length = strlen(keywords[index]);
+        if (ComparePrefixNoCase(*text, keywords[index], length) == 0 &&
+            (*text)[length] == ',') {
+            *text += length + 1;
+            return index;
+        }
+    }
+    return -1;
+}
+
+typedef DWORD (CUninstallEngine::*Discovery)(TSet&, char*);
+
+// Type x mode -> discovery operation; an empty cell is a bad configuration.
+const Discovery g_dispatch[ENTRY_TYPE_COUNT][ENTRY_MODE_COUNT] = {
+    {&CUninstallEngine::FindRegValueByReference, &CUninstallEngine::FindRegValuesByValue,
+     &CUninstallEngine::FindRegValuesByDataMatch},
+    {nullptr, &CUninstallEngine::FindRegKeysByValue, &CUninstallEngine::FindRegKeysByDataMatch},
+    {nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr},
+    {nullptr, &CUninstallEngine::FindFilesByValue, &CUninstallEngine::FindFilesByDataMatch},
+    {nullptr, &CUninstallEngine::FindExpandedFilesByValue,
+     &CUninstallEngine::FindExpandedFilesByDataMatch},
+    {nullptr, &CUninstallEngine::FindServicesByValue, nullptr},
+};
+
+// Closes the profile stream on every return of the reader.
+class StreamHolder {
+public:
+    explicit StreamHolder(FILE* stream) : m_stream(stream) {}
+    ~StreamHolder() {
+        if (m_stream)
+            fclose(m_stream);
+    }
+    StreamHolder(const StreamHolder&) = delete;
+    StreamHolder& operator=(const StreamHolder&) = delete;
+    FILE* get() const { return m_stream; }
+
+private:
+    FILE* m_stream;
+};
+
+// Reads the next piece of a line (at most 359 characters, up to and consuming a line feed) and
+// drops the line feed. A failed read counts as the end of the file: the previous line is never
+// taken a second time, and a read error cannot keep the reader turning.
+bool ReadLine(FILE* stream, char* line) {
+    if (!fgets(line, CONFIG_LINE_SIZE, stream)) {
+        line[0] = '\0';
+        return false;
+    }
+    char* feed = strchr(line, '\n');
+    if (feed)
+        *feed = '\0';
+    return true;
+}
+
+} // namespace
+
+DWORD CUninstallEngine::CreateProfile() {
+    OpenLogFile(nullptr, FALSE, nullptr);
+
+    DWORD result = InitConfigFile();
+    if (m_configPath)
+        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d InitConfigFile: %s\n",
+                   static_cast<int>(result), m_configPath);
+    else
+        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d InitConfigFile\n",
+                   static_cast<int>(result));
+    if (result != 0)
+        return result;
+
+    struct Loader {
+        DWORD (CUninstallEngine::*load)();
+        const char* name;
+        TSet CUninstallEngine::*set;
+    };
+    static const Loader loaders[] = {
+        {&CUninstallEngine::InitIgnoreServiceList, "InitIgnoreServiceList",
+         &CUninstallEngine::m_ignoreServices},
+        {&CUninstallEngine::InitRemoveServiceList, "InitRemoveServiceList",
+         &CUninstallEngine::m_removeServices},
+        {&CUninstallEngine::InitIgnoreRegValueList, "InitIgnoreRegValueList",
+         &CUninstallEngine::m_ignoreRegValues},
+        {&CUninstallEngine::InitRemoveRegValueList, "InitRemoveRegValueList",
+         &CUninstallEngine::m_removeRegValues},
+        {&CUninstallEngine::InitIgnoreRegKeyList, "InitIgnoreRegKeyList",
+         &CUninstallEngine::m_ignoreRegKeys},
+        {&CUninstallEngine::InitRemoveRegKeyList, "InitRemoveRegKeyList",
+         &CUninstallEngine::m_removeRegKeys},
+        {&CUninstallEngine::InitIgnoreFileList, "InitIgnoreFileList",
+         &CUninstallEngine::m_ignoreFiles},
+        {&CUninstallEngine::InitRemoveFileList, "InitRemoveFileList",
+         &CUninstallEngine::m_removeFiles},
+    };
+    for (const Loader& loader : loaders) {
+        result = LoadList(loader.load, loader.name, this->*loader.set);
+        if (result != 0)
+            return result;
+    }
+    return 0;
+}
+
+DWORD CUninstallEngine::LoadList(DWORD (CUninstallEngine::*loader)(), const char* name,
+                                 TSet& set) {
+    DWORD result = (this->*loader)();
+    if (result != 0 && m_errorText)
+        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d %s: %s\n", static_cast<int>(result),
+                   name, m_errorText);
+    else
+        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d %s: %d items\n",
+                   static_cast<int>(result), name, static_cast<int>(set.Count()));
+    return result;
+}
+
+DWORD CUninstallEngine::InitConfigFile() {
+    char path[MAX_PATH] = "";
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH - 1);
+    if (length == 0)
+        return LastErrorOr(ERROR_INVALID_FUNCTION);
+    // A cut program path would name some other file's profile.
+    if (length >= MAX_PATH - 1)
+        return LastErrorOr(ERROR_INSUFFICIENT_BUFFER);
+    path[MAX_PATH - 1] = '\0';
+
+    char* extension = PathFindExtensionA(path);
+    size_t stem = static_cast<size_t>(extension - path);
+    static const char kSuffix[] = ".cfg";
+    if (stem + sizeof(kSuffix) > sizeof(path))
+        return ERROR_FILENAME_EXCED_RANGE;
+    memcpy(path + stem, kSuffix, sizeof(kSuffix));
+
+    char* copy = CopyText(path);
+    if (!copy)
+        return LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
+    free(m_configPath);
+    m_configPath = copy;
+
+    if (CrtAccess(m_configPath, CRT_ACCESS_READ) != 0)
+        return ERROR_FILE_NOT_FOUND;
+    if (IsCancelled())
+        return ERROR_CANCELLED;
+    return 0;
+}
+
+DWORD CUninstallEngine::InitIgnoreServiceList() {
+    return ReadSection(m_ignoreServices, "service", "ignore");
+}
+
+DWORD CUninstallEngine::InitRemoveServiceList() {
+    return ReadSection(m_removeServices, "service", "remove");
+}
+
+DWORD CUninstallEngine::InitIgnoreRegValueList() {
+    return ReadSection(m_ignoreRegValues, "registry value", "ignore");
+}
+
+DWORD CUninstallEngine::InitRemoveRegValueList() {
+    return ReadSection(m_removeRegValues, "registry value", "remove");
+}
+
+DWORD CUninstallEngine::InitIgnoreRegKeyList() {
+    return ReadSection(m_ignoreRegKeys, "registry key", "ignore");
+}
+
+DWORD CUninstallEngine::InitRemoveRegKeyList() {
+    return ReadSection(m_removeRegKeys, "registry key", "remove");
+}
+
+DWORD CUninstallEngine::InitIgnoreFileList() {
+    return ReadSection(m_ignoreFiles, "file", "ignore");
+}
+
+DWORD CUninstallEngine::InitRemoveFileList() {
+    return ReadSection(m_removeFiles, "file", "remove");
+}
+
+DWORD CUninstallEngine::ReadSection(TSet& set, const char* section, const char* key) {
+    if (!section || !key)
+        return ERROR_INVALID_PARAMETER;
+    char header[CONFIG_TAG_SIZE];
+    char prefix[CONFIG_TAG_SIZE];
+    int headerLength = snprintf(header, sizeof(header), "[%s %d]", section, CONFIG_SECTION_NUMBER);
+    int prefixLength = snprintf(prefix, sizeof(prefix), "%s=", key);
+    if (headerLength < 0 || headerLength >= CONFIG_TAG_SIZE || prefixLength < 0 ||
+        prefixLength >= CONFIG_TAG_SIZE)
+        return ERROR_INVALID_PARAMETER;
+
+    if (!m_configPath)
+        return ERROR_FILE_NOT_FOUND;
+    StreamHolder stream(CrtOpen(m_configPath, "r"));
+    if (!stream.get())
+        return LastErrorOr(ERROR_FILE_NOT_FOUND);
+
+    char line[CONFIG_LINE_SIZE] = "";
+    for (;;) {
+        if (feof(stream.get()) || !ReadLine(stream.get(), line))
+            return ERROR_BAD_CONFIGURATION;
+        if (ComparePrefixNoCase(line, header, static_cast<size_t>(headerLength)) == 0)
+            break;
+    }
+    if (IsCancelled())
+        return ERROR_CANCELLED;
+
+    line[0] = '\0';
+    DWORD result = 0;
+    while (result == 0) {
+        if (IsCancelled()) {
+            result = ERROR_CANCELLED;
+            break;
+        }
+        if (feof(stream.get()) || line[0] == '[')
+            break;
+        if (!ReadLine(stream.get(), line))
+            break;
+        if (ComparePrefixNoCase(line, prefix, static_cast<size_t>(prefixLength)) != 0)
+            continue;
+        result = ParseEntry(set, line + prefixLength);
+    }
+    if (result != 0) {
+        SetErrorText(line);
+        return result;
+    }
+    return 0;
+}
+
+DWORD CUninstallEngine::ParseEntry(TSet& set, const char* text) {
+    const EntryKeywords* keywords = FindKeywords(1);
+    if (!keywords || !text)
+        return ERROR_BAD_CONFIGURATION;
+    int type = MatchKeyword(keywords->types, ENTRY_TYPE_COUNT, &text);
+    if (type < 0)
+        return ERROR_BAD_CONFIGURATION;
+    int mode = MatchKeyword(keywords->modes, ENTRY_MODE_COUNT, &text);
+    if (mode < 0)
+        return ERROR_BAD_CONFIGURATION;
+    return DispatchEntry(set, type, mode, text);
+}
+
+DWORD CUninstallEngine::DispatchEntry(TSet& set, int type, int mode, const char* data) {
+    if (!data)
+        return ERROR_INVALID_DATA;
+    HeapText copy(CopyText(data));
+    if (!copy.get())
+        return LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
+    NormalizeEntry(copy.get());
+    if (type < 0 || type >= ENTRY_TYPE_COUNT || mode < 0 || mode >= ENTRY_MODE_COUNT)
+        return ERROR_BAD_CONFIGURATION;
+    Discovery discovery = g_dispatch[type][mode];
+    if (!discovery)
+        return ERROR_BAD_CONFIGURATION;
+    return (this->*discovery)(set, copy.get());
+}

@@ -1,0 +1,271 @@
+// Registry discovery: resolves REG_VALUE and REG_KEY profile entries into key and value items.
+#include "Zelm.h"
+
+#include "engine_support.h"
+#include "helpers/helper.h"
+
+#include <shlwapi.h>
+
+#include <cstdlib>
+#include <cstring>
+
+using engine_support::CopyText;
+using engine_support::HeapText;
+using engine_support::KeyHolder;
+using engine_support::LastErrorOr;
+
+namespace {
+
+// Names are enumerated into this buffer behind the 'root\key path\' prefix.
+const size_t kEnumBufferSize = MAX_PATH + 1;
+
+// Writes 'root name\key path\' into buffer (kEnumBufferSize bytes) and returns its length, or 0
+// when the prefix leaves no room for even an empty name: such a key is not enumerated at all,
+// because a name cut short there would name a different key or value.
+size_t BuildEnumPrefix(char* buffer, const char* rootName, const char* subKey) {
+    if (!JoinPath(buffer, kEnumBufferSize, rootName, subKey))
+        return 0;
+    size_t length = strlen(buffer);
+    if (length + 2 > kEnumBufferSize)
+        return 0;
+    buffer[length++] = '\\';
+    buffer[length] = '\0';
+    return length;
+}
+
+// What a missing buffer for a value's data is reported as.
+enum AllocationFailure { REPORT_LAST_ERROR, REPORT_INVALID_DATA };
+
+// Reads a string value. 0 with *text null when the value is missing or holds no data; 13 when it
+// holds anything but REG_SZ; otherwise the error of the read, or 0 with *text a NUL-terminated heap
+// copy (terminated here, since stored string data need not end in a NUL).
+DWORD ReadStringValue(HKEY root, const char* subKey, const char* name, AllocationFailure failure,
+                      char** text) {
+    *text = nullptr;
+    if (!subKey)
+        subKey = "";
+    DWORD type = 0;
+    DWORD size = 0;
+    SHGetValueA(root, subKey, name, &type, nullptr, &size);
+    if (size == 0)
+        return ERROR_SUCCESS;
+    if (type != REG_SZ)
+        return ERROR_INVALID_DATA;
+    char* data = static_cast<char*>(calloc(size + 1, 1));
+    if (!data)
+        return failure == REPORT_LAST_ERROR ? LastErrorOr(ERROR_NOT_ENOUGH_MEMORY)
+                                            : ERROR_INVALID_DATA;
+    DWORD readSize = size;
+    DWORD readType = 0;
+    DWORD result = SHGetValueA(root, subKey, name, &readType, data, &readSize);
+    if (result == ERROR_SUCCESS && readType != REG_SZ)
+        result = ERROR_INVALID_DATA;
+    if (result != ERROR_SUCCESS) {
+        free(data);
+        return result;
+    }
+    *text = data;
+    return ERROR_SUCCESS;
+}
+
+// The split form of a BY_VALUE path, kept so that the items it yields can be taken apart again
+// without re-parsing them: an enumerated name may hold '\' or '/', which a parse would misread.
+struct PathPattern {
+    HKEY root = nullptr;
+    char* rootName = nullptr;
+    char* subKey = nullptr;
+    char* lastName = nullptr;
+    char prefix[kEnumBufferSize] = {};
+    size_t prefixLength = 0;
+
+    // Splits text (changed in place) and builds the enumeration prefix.
+    DWORD Parse(char* text) {
+        DWORD result = ParseRegistryPath(text, &root, &rootName, &subKey, &lastName);
+        if (result == ERROR_SUCCESS)
+            prefixLength = BuildEnumPrefix(prefix, rootName, subKey);
+        return result;
+    }
+
+    // The last name an item of this pattern stands for: the enumerated name behind the prefix
+    // (empty for a key's default value), or the pattern's own last name for the literal item.
+    const char* NameOf(const char* item) const {
+        if (prefixLength && ComparePrefixNoCase(item, prefix, prefixLength) == 0)
+            return item + prefixLength;
+        return lastName;
+    }
+};
+
+// Resolves a data-match entry's path field, changed in place, into candidates and splits it.
+// 13 for any failure of the BY_VALUE resolution.
+DWORD ResolveCandidates(CUninstallEngine& engine, char* path, bool keys, TSet& candidates,
+                        PathPattern& pattern, char** patternCopy) {
+    DWORD result = keys ? engine.FindRegKeysByValue(candidates, path)
+                        : engine.FindRegValuesByValue(candidates, path);
+    if (result != ERROR_SUCCESS)
+        return ERROR_INVALID_DATA;
+    *patternCopy = CopyText(path);
+    if (!*patternCopy)
+        return LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
+    return pattern.Parse(*patternCopy);
+}
+
+} // namespace
+
+DWORD CUninstallEngine::FindRegValueByReference(TSet& destination, char* data) {
+    NormalizeEntry(data);
+    HeapText copy(CopyText(data));
+    if (!copy.get())
+        return LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
+    HKEY root = nullptr;
+    char* subKey = nullptr;
+    char* valueName = nullptr;
+    DWORD result = ParseRegistryPath(copy.get(), &root, nullptr, &subKey, &valueName);
+    if (result != ERROR_SUCCESS)
+        return result;
+    if (HasWildcards(subKey))
+        return ERROR_INVALID_DATA;
+
+    char* text = nullptr;
+    result = ReadStringValue(root, subKey, valueName, REPORT_LAST_ERROR, &text);
+    HeapText value(text);
+    if (result != ERROR_SUCCESS)
+        return result;
+    // A missing value, and a string value that is empty, name nothing to remove.
+    if (!text || !*text)
+        return ERROR_SUCCESS;
+    return destination.Add(text);
+}
+
+DWORD CUninstallEngine::FindRegValuesByValue(TSet& destination, char* data) {
+    return FindByValue(destination, data, false);
+}
+
+DWORD CUninstallEngine::FindRegKeysByValue(TSet& destination, char* data) {
+    return FindByValue(destination, data, true);
+}
+
+DWORD CUninstallEngine::FindByValue(TSet& destination, char* data, bool keys) {
+    NormalizeEntry(data);
+    HeapText copy(CopyText(data));
+    if (!copy.get())
+        return LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
+    HKEY root = nullptr;
+    char* rootName = nullptr;
+    char* subKey = nullptr;
+    char* lastName = nullptr;
+    DWORD result = ParseRegistryPath(copy.get(), &root, &rootName, &subKey, &lastName);
+    if (result != ERROR_SUCCESS)
+        return result;
+    if (HasWildcards(subKey))
+        return ERROR_INVALID_DATA;
+    if (!HasWildcards(lastName))
+        return destination.Add(data);
+
+    KeyHolder key;
+    if (RegOpenKeyExA(root, subKey, 0, KEY_READ, key.out()) != ERROR_SUCCESS)
+        return destination.Add(data);
+
+    char buffer[kEnumBufferSize];
+    size_t prefixLength = BuildEnumPrefix(buffer, rootName, subKey);
+    if (prefixLength == 0)
+        return ERROR_SUCCESS;
+    char* name = buffer + prefixLength;
+    const DWORD capacity = static_cast<DWORD>(kEnumBufferSize - prefixLength);
+
+    // The first failure of the enumeration ends it: the end of the list, and also a name that
+    // does not fit behind the prefix (it is never added cut short).
+    for (DWORD index = 0; result == ERROR_SUCCESS; ++index) {
+        LONG status;
+        if (keys) {
+            status = RegEnumKeyA(key.get(), index, name, capacity);
+        } else {
+            DWORD nameSize = capacity;
+            status = RegEnumValueA(key.get(), index, name, &nameSize, nullptr, nullptr, nullptr,
+                                   nullptr);
+        }
+        if (status != ERROR_SUCCESS)
+            break;
+        if (!MatchWildcard(name, lastName))
+            continue;
+        UpperCase(name);
+        result = destination.Add(buffer);
+    }
+    return result;
+}
+
+DWORD CUninstallEngine::FindRegValuesByDataMatch(TSet& destination, char* data) {
+    HeapText copy(CopyText(data));
+    if (!copy.get())
+        return LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
+    NormalizeEntry(copy.get());
+    char* path = nullptr;
+    char* dataPattern = nullptr;
+    SplitQuotedList(copy.get(), &path, &dataPattern);
+    if (!path || !dataPattern)
+        return ERROR_INVALID_DATA;
+
+    TSet candidates;
+    PathPattern pattern;
+    char* patternText = nullptr;
+    DWORD result = ResolveCandidates(*this, path, false, candidates, pattern, &patternText);
+    HeapText patternCopy(patternText);
+    if (result != ERROR_SUCCESS)
+        return result;
+
+    char* candidate = nullptr;
+    for (DWORD walk = candidates.GetFirst(&candidate); walk == ERROR_SUCCESS;
+         walk = candidates.GetNext(&candidate)) {
+        if (destination.Contains(candidate))
+            continue;
+        char* text = nullptr;
+        result = ReadStringValue(pattern.root, pattern.subKey, pattern.NameOf(candidate),
+                                 REPORT_INVALID_DATA, &text);
+        HeapText value(text);
+        if (result != ERROR_SUCCESS)
+            return result;
+        if (text && MatchWildcard(text, dataPattern))
+            destination.Add(candidate);
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD CUninstallEngine::FindRegKeysByDataMatch(TSet& destination, char* data) {
+    HeapText copy(CopyText(data));
+    if (!copy.get())
+        return LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
+    NormalizeEntry(copy.get());
+    char* path = nullptr;
+    char* valueName = nullptr;
+    char* dataPattern = nullptr;
+    SplitQuotedList(copy.get(), &path, &valueName, &dataPattern);
+    if (!path || !valueName || !dataPattern || HasWildcards(valueName))
+        return ERROR_INVALID_DATA;
+
+    TSet candidates;
+    PathPattern pattern;
+    char* patternText = nullptr;
+    DWORD result = ResolveCandidates(*this, path, true, candidates, pattern, &patternText);
+    HeapText patternCopy(patternText);
+    if (result != ERROR_SUCCESS)
+        return result;
+
+    char* candidate = nullptr;
+    for (DWORD walk = candidates.GetFirst(&candidate); walk == ERROR_SUCCESS;
+         walk = candidates.GetNext(&candidate)) {
+        if (destination.Contains(candidate))
+            continue;
+        // The candidate key's path below the root; the value is read from that key itself, and
+        // an empty value name reads its default value. A path that does not fit is passed over.
+        char keyPath[MAX_PATH];
+        if (!JoinPath(keyPath, sizeof keyPath, pattern.subKey, pattern.NameOf(candidate)))
+            continue;
+        char* text = nullptr;
+        result = ReadStringValue(pattern.root, keyPath, valueName, REPORT_INVALID_DATA, &text);
+        HeapText value(text);
+        if (result != ERROR_SUCCESS)
+            return result;
+        if (text && MatchWildcard(text, dataPattern))
+            destination.Add(candidate);
+    }
+    return ERROR_SUCCESS;
+}

@@ -1,0 +1,262 @@
+// The removal plan: registry keys and folders expanded into everything beneath them, the listed
+// values and services added, and whatever the profile spares taken out again.
+#include "Zelm.h"
+
+#include "engine_support.h"
+#include "helpers/helper.h"
+#include "trace/trace.h"
+
+#include <cstring>
+
+using engine_support::CopyText;
+using engine_support::HeapText;
+using engine_support::KeyHolder;
+using engine_support::LastErrorOr;
+using engine_support::SearchHolder;
+
+namespace {
+
+// Registry key and value texts are built in 261 bytes (260 characters and the NUL).
+const size_t REGISTRY_TEXT_SIZE = 261;
+
+const char kServiceStep[] = "PopulateRemoveServiceList";
+const char kRegistryStep[] = "PopulateRemoveRegList";
+const char kFileStep[] = "PopulateRemoveFileList";
+
+bool IsDotEntry(const char* name) {
+    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+}
+
+} // namespace
+
+DWORD CUninstallEngine::LogPlanStep(DWORD result, const char* name) {
+    int code = static_cast<int>(result);
+    if (result != 0 && m_errorText)
+        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d %s: %s\n", code, name, m_errorText);
+    else if (strcmp(name, kServiceStep) == 0)
+        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d %s: %d services\n", code, name,
+                   static_cast<int>(m_planServices.Count()));
+    else if (strcmp(name, kRegistryStep) == 0)
+        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d %s: %d keys, %d values\n", code, name,
+                   static_cast<int>(m_planRegKeys.Count()),
+                   static_cast<int>(m_planRegValues.Count()));
+    else
+        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d %s: %d files and folders\n", code, name,
+                   static_cast<int>(m_planFiles.Count()));
+    return result;
+}
+
+DWORD CUninstallEngine::PopulateRemoveLists() {
+    DWORD result = LogPlanStep(PopulateRemoveServiceList(), kServiceStep);
+    if (result != 0)
+        return result;
+    result = LogPlanStep(PopulateRemoveRegList(), kRegistryStep);
+    if (result != 0)
+        return result;
+    result = LogPlanStep(PopulateRemoveFileList(), kFileStep);
+    if (result != 0)
+        return result;
+
+    // A last look at every planned entry; nothing of it goes to the log.
+    TSet* plans[] = {&m_planServices, &m_planRegKeys, &m_planRegValues, &m_planFiles};
+    for (TSet* plan : plans) {
+        char* item = nullptr;
+        if (plan->GetFirst(&item) != 0)
+            continue;
+        while (plan->GetNext(&item) == 0)
+            if (IsCancelled())
+                return ERROR_CANCELLED;
+    }
+    return 0;
+}
+
+DWORD CUninstallEngine::PopulateRemoveServiceList() {
+    char* name = nullptr;
+    DWORD more = m_removeServices.GetFirst(&name);
+    while (more == 0) {
+        AddPlanService(name);
+        more = m_removeServices.GetNext(&name);
+        if (IsCancelled())
+            return ERROR_CANCELLED;
+    }
+    SubtractIgnored(m_planServices, m_ignoreServices);
+    return IsCancelled() ? ERROR_CANCELLED : 0;
+}
+
+DWORD CUninstallEngine::AddPlanService(const char* name) {
+    m_planServices.Add(name);
+    return 0;
+}
+
+DWORD CUninstallEngine::PopulateRemoveRegList() {
+    char* key = nullptr;
+    for (DWORD more = m_removeRegKeys.GetFirst(&key); more == 0;
+         more = m_removeRegKeys.GetNext(&key)) {
+        if (IsCancelled())
+            return ERROR_CANCELLED;
+        AddRegKeyTree(key);
+    }
+    CopyEntries(m_planRegValues, m_removeRegValues);
+    if (IsCancelled())
+        return ERROR_CANCELLED;
+    SubtractIgnored(m_planRegKeys, m_ignoreRegKeys);
+    if (IsCancelled())
+        return ERROR_CANCELLED;
+    SubtractIgnored(m_planRegValues, m_ignoreRegValues);
+    if (IsCancelled())
+        return ERROR_CANCELLED;
+    return 0;
+}
+
+DWORD CUninstallEngine::AddRegKeyTree(const char* text) {
+    if (!text)
+        return ERROR_INVALID_DATA;
+    HeapText copy(CopyText(text));
+    if (!copy.get())
+        return LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
+    NormalizeEntry(copy.get());
+
+    HKEY root = nullptr;
+    char* rootName = nullptr;
+    char* subKey = nullptr;
+    char* lastName = nullptr;
+    DWORD result = ParseRegistryPath(copy.get(), &root, &rootName, &subKey, &lastName);
+    if (result != 0)
+        return result;
+
+    // A text that names a whole root would put the root's entire tree into the plan.
+    char keyPath[REGISTRY_TEXT_SIZE];
+    if (!JoinPath(keyPath, sizeof(keyPath), subKey, lastName))
+        return ERROR_FILENAME_EXCED_RANGE;
+    if (!keyPath[0])
+        return ERROR_INVALID_DATA;
+    KeyHolder key;
+    LONG opened = RegOpenKeyExA(root, keyPath, 0, KEY_READ, key.out());
+    if (opened != ERROR_SUCCESS)
+        return static_cast<DWORD>(opened);
+
+    char keyText[REGISTRY_TEXT_SIZE];
+    if (!JoinPath(keyText, sizeof(keyText), rootName, subKey, lastName))
+        return ERROR_FILENAME_EXCED_RANGE;
+    result = m_planRegKeys.Add(keyText);
+    if (result != 0)
+        return result;
+
+    // Names are read straight after 'key text\'; when no room for a name is left the key has
+    // nothing more to contribute.
+    size_t prefix = strlen(keyText) + 1;
+    if (prefix + 1 > sizeof(keyText))
+        return 0;
+    keyText[prefix - 1] = '\\';
+    keyText[prefix] = '\0';
+    DWORD room = static_cast<DWORD>(sizeof(keyText) - prefix);
+
+    for (DWORD index = 0;; ++index) {
+        if (RegEnumKeyA(key.get(), index, keyText + prefix, room) != ERROR_SUCCESS)
+            break;
+        keyText[sizeof(keyText) - 1] = '\0';
+        AddRegKeyTree(keyText);
+    }
+
+    for (DWORD index = 0;; ++index) {
+        keyText[prefix] = '\0';
+        DWORD size = room;
+        if (RegEnumValueA(key.get(), index, keyText + prefix, &size, nullptr, nullptr, nullptr,
+                          nullptr) != ERROR_SUCCESS)
+            break;
+        keyText[sizeof(keyText) - 1] = '\0';
+        UpperCase(keyText + prefix);
+        result = m_planRegValues.Add(keyText);
+        if (result != 0)
+            break;
+    }
+    return result;
+}
+
+DWORD CUninstallEngine::PopulateRemoveFileList() {
+    char* path = nullptr;
+    DWORD more = m_removeFiles.GetFirst(&path);
+    while (more == 0) {
+        AddFileTree(path);
+        more = m_removeFiles.GetNext(&path);
+        if (IsCancelled())
+            return ERROR_CANCELLED;
+    }
+    SubtractIgnored(m_planFiles, m_ignoreFiles);
+    return IsCancelled() ? ERROR_CANCELLED : 0;
+}
+
+DWORD CUninstallEngine::AddFileTree(const char* path) {
+    if (!path)
+        return ERROR_INVALID_DATA;
+    // A path that does not fit is left out whole: cut short it could name another folder.
+    char folder[MAX_PATH];
+    if (strlen(path) >= sizeof(folder))
+        return ERROR_FILENAME_EXCED_RANGE;
+    memcpy(folder, path, strlen(path) + 1);
+    NormalizeEntry(folder);
+
+    DWORD attributes = GetFileAttributesA(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return LastErrorOr(ERROR_FILE_NOT_FOUND);
+    m_planFiles.Add(folder);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    // A junction or other link is planned itself; what it points at belongs to someone else.
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return 0;
+
+    char entryPath[MAX_PATH];
+    if (!JoinPath(entryPath, sizeof(entryPath), folder, "*"))
+        return 0;
+    char* namePosition = FindLastChar(entryPath, '\\');
+    namePosition = namePosition ? namePosition + 1 : entryPath;
+    size_t room = sizeof(entryPath) - static_cast<size_t>(namePosition - entryPath);
+
+    WIN32_FIND_DATAA found;
+    memset(&found, 0, sizeof(found));
+    SearchHolder search(FindFirstFileA(entryPath, &found));
+    if (search.get() == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        found.cFileName[sizeof(found.cFileName) - 1] = '\0';
+        if (IsDotEntry(found.cFileName))
+            continue;
+        UpperCase(found.cFileName);
+        size_t nameLength = strlen(found.cFileName);
+        if (nameLength + 1 > room)
+            continue;
+        memcpy(namePosition, found.cFileName, nameLength + 1);
+        bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        bool isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        if (isFolder && !isLink)
+            AddFileTree(entryPath);
+        else
+            m_planFiles.Add(entryPath);
+    } while (FindNextFileA(search.get(), &found));
+    return 0;
+}
+
+DWORD CUninstallEngine::CopyEntries(TSet& target, TSet& source) {
+    char* item = nullptr;
+    for (DWORD more = source.GetFirst(&item); more == 0; more = source.GetNext(&item)) {
+        DWORD result = target.Add(item);
+        if (result != 0)
+            return result;
+    }
+    return 0;
+}
+
+DWORD CUninstallEngine::SubtractIgnored(TSet& plan, TSet& ignore) {
+    char* entry = nullptr;
+    DWORD more = plan.GetFirst(&entry);
+    while (more == 0) {
+        bool ignored = false;
+        char* spare = nullptr;
+        for (DWORD next = ignore.GetFirst(&spare); next == 0 && !ignored;
+             next = ignore.GetNext(&spare))
+            ignored = FindText(entry, spare) != nullptr;
+        more = ignored ? plan.RemoveCurrent(&entry) : plan.GetNext(&entry);
+    }
+    return 0;
+}

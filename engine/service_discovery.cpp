@@ -1,0 +1,97 @@
+// Service entries of the profile resolved into names: installed services by key name on the NT
+// family, running programs by executable file name everywhere else.
+#include "Zelm.h"
+
+#include "engine_support.h"
+#include "helpers/helper.h"
+
+#include <shlwapi.h>
+#include <tlhelp32.h>
+
+#include <cstdlib>
+#include <cstring>
+
+using engine_support::HandleHolder;
+using engine_support::LastErrorOr;
+using engine_support::ServiceHolder;
+
+namespace {
+
+// Kernel, file-system and recognizer drivers, own-process and shared-process services.
+const DWORD LISTED_SERVICE_TYPES = SERVICE_DRIVER | SERVICE_WIN32;
+// The service list is read into the size it asked for plus this much.
+const DWORD SERVICE_LIST_SLACK = 100;
+
+} // namespace
+
+DWORD CUninstallEngine::FindServicesByValue(TSet& destination, char* pattern) {
+    if (GetPlatformId() == VER_PLATFORM_WIN32_NT)
+        return MatchInstalledServices(destination, pattern);
+    return MatchRunningProcesses(destination, pattern);
+}
+
+DWORD CUninstallEngine::MatchInstalledServices(TSet& destination, const char* pattern) {
+    // A literal name is taken as it stands, installed or not.
+    if (!HasWildcards(pattern))
+        return destination.Add(pattern);
+
+    ServiceHolder manager(OpenSCManagerA(nullptr, nullptr, GENERIC_READ));
+    if (!manager.get())
+        return LastErrorOr(ERROR_ACCESS_DENIED);
+
+    TSet installed;
+    EnumServiceNames(manager.get(), installed);
+    char* name = nullptr;
+    for (DWORD more = installed.GetFirst(&name); more == 0; more = installed.GetNext(&name))
+        if (MatchWildcard(name, pattern))
+            destination.Add(name);
+    return 0;
+}
+
+DWORD CUninstallEngine::EnumServiceNames(SC_HANDLE manager, TSet& set) {
+    DWORD needed = 0;
+    DWORD returned = 0;
+    DWORD resume = 0;
+    EnumServicesStatusA(manager, LISTED_SERVICE_TYPES, SERVICE_STATE_ALL, nullptr, 0, &needed,
+                        &returned, &resume);
+    if (needed == 0)
+        return GetLastError();
+
+    void* buffer = malloc(static_cast<size_t>(needed) + SERVICE_LIST_SLACK);
+    if (!buffer)
+        return LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
+    ENUM_SERVICE_STATUSA* records = static_cast<ENUM_SERVICE_STATUSA*>(buffer);
+    DWORD size = needed;
+    returned = 0;
+    resume = 0;
+    // A listing that changed in between comes back partial; what arrived is used as it is.
+    EnumServicesStatusA(manager, LISTED_SERVICE_TYPES, SERVICE_STATE_ALL, records, size, &needed,
+                        &returned, &resume);
+    // Never read records beyond what the buffer can hold, whatever count came back.
+    DWORD capacity = size / static_cast<DWORD>(sizeof(ENUM_SERVICE_STATUSA));
+    if (returned > capacity)
+        returned = capacity;
+    for (DWORD index = 0; index < returned; ++index)
+        if (records[index].lpServiceName)
+            set.Add(records[index].lpServiceName);
+    free(buffer);
+    return 0;
+}
+
+DWORD CUninstallEngine::MatchRunningProcesses(TSet& destination, const char* pattern) {
+    HandleHolder snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (snapshot.get() == INVALID_HANDLE_VALUE)
+        return LastErrorOr(ERROR_INVALID_HANDLE);
+
+    PROCESSENTRY32 process;
+    memset(&process, 0, sizeof(process));
+    process.dwSize = sizeof(PROCESSENTRY32);
+    for (BOOL more = Process32First(snapshot.get(), &process); more;
+         more = Process32Next(snapshot.get(), &process)) {
+        process.szExeFile[sizeof(process.szExeFile) - 1] = '\0';
+        const char* name = PathFindFileNameA(process.szExeFile);
+        if (name && MatchWildcard(name, pattern))
+            destination.Add(name);
+    }
+    return 0;
+}

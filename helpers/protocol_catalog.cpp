@@ -1,0 +1,54 @@
+// Taking a snapshot of the Winsock 2 protocol catalog: one sizing call, one reading call.
+#include "protocol_catalog.h"
+
+#include <cstdlib>
+
+CProtocolCatalog::CProtocolCatalog() : m_count(0), m_entries(nullptr), m_size(0) {}
+
+CProtocolCatalog::~CProtocolCatalog() {
+    Free();
+}
+
+bool CProtocolCatalog::Load() {
+    Free();
+
+    DWORD length = 0;
+    int error = 0;
+    int listed = WSCEnumProtocols(nullptr, nullptr, &length, &error);
+    if (listed == SOCKET_ERROR && error != WSAENOBUFS)
+        return false;
+    if (length == 0)
+        return listed != SOCKET_ERROR; // an empty catalog, nothing to read
+
+    m_entries = static_cast<WSAPROTOCOL_INFOW*>(calloc(1, length));
+    if (!m_entries)
+        return false;
+    m_size = length;
+
+    // A catalog that grew since the sizing call fails here and is not retried. A count that
+    // does not fit the buffer is never believed: the entries would be read past its end.
+    DWORD size = m_size;
+    int count = WSCEnumProtocols(nullptr, m_entries, &size, &error);
+    if (count == SOCKET_ERROR || count < 0 ||
+        static_cast<DWORD>(count) > m_size / sizeof(WSAPROTOCOL_INFOW)) {
+        Free();
+        return false;
+    }
+    m_count = count;
+    return true;
+}
+
+int CProtocolCatalog::GetCount() const {
+    return m_count;
+}
+
+WSAPROTOCOL_INFOW* CProtocolCatalog::GetEntry(int index) const {
+    return m_entries + index;
+}
+
+void CProtocolCatalog::Free() {
+    free(m_entries);
+    m_entries = nullptr;
+    m_count = 0;
+    m_size = 0;
+}

@@ -1,0 +1,27 @@
+// CProtocolCatalog: one snapshot of the whole Winsock 2 protocol catalog, in catalog order.
+#pragma once
+
+#include <winsock2.h>
+#include <ws2spi.h>
+#include <windows.h>
+
+class CProtocolCatalog {
+public:
+    CProtocolCatalog();
+    ~CProtocolCatalog();
+    CProtocolCatalog(const CProtocolCatalog&) = delete;
+    CProtocolCatalog& operator=(const CProtocolCatalog&) = delete;
+
+    // Replaces the contents with a fresh copy of the catalog (all protocols). False, with the
+    // snapshot left empty, when it cannot be listed or the buffer cannot be had.
+    bool Load();
+    int GetCount() const;
+    // No bounds check: callers keep index below GetCount().
+    WSAPROTOCOL_INFOW* GetEntry(int index) const;
+    // Releases the buffer and leaves the snapshot empty; freeing an empty one does nothing.
+    void Free();
+
+    int m_count;
+    WSAPROTOCOL_INFOW* m_entries;
+    DWORD m_size;
+};
