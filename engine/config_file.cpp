@@ -93,11 +93,12 @@ private:
 };
 
 // Reads the next piece of a line (at most 359 characters, up to and consuming a line feed) and
-// drops the line feed. A failed read counts as the end of the file: the previous line is never
-// taken a second time, and a read error cannot keep the reader turning.
+// drops the line feed. At the end of the file the buffer keeps the line read before; after a
+// read error, whose buffer content is undefined, it is emptied.
 bool ReadLine(FILE* stream, char* line) {
     if (!fgets(line, CONFIG_LINE_SIZE, stream)) {
-        line[0] = '\0';
+        if (!feof(stream))
+            line[0] = '\0';
         return false;
     }
     char* feed = strchr(line, '\n');
@@ -262,8 +263,13 @@ DWORD CUninstallEngine::ReadSection(TSet& set, const char* section, const char* 
         }
         if (feof(stream.get()) || line[0] == '[')
             break;
-        if (!ReadLine(stream.get(), line))
-            break;
+        // A read that meets the end of the file delivers no line: the one before it is not
+        // taken a second time. A read error ends the section like the end of the file.
+        if (!ReadLine(stream.get(), line)) {
+            if (!feof(stream.get()))
+                break;
+            continue;
+        }
         if (ComparePrefixNoCase(line, prefix, static_cast<size_t>(prefixLength)) != 0)
             continue;
         result = ParseEntry(set, line + prefixLength);

@@ -20,13 +20,13 @@ namespace {
 const size_t kEnumBufferSize = MAX_PATH + 1;
 
 // Writes 'root name\key path\' into buffer (kEnumBufferSize bytes) and returns its length, or 0
-// when the prefix leaves no room for even an empty name: such a key is not enumerated at all,
-// because a name cut short there would name a different key or value.
+// when the prefix leaves no room for a name of one character: such a key is not enumerated at
+// all, because a name cut short there would name a different key or value.
 size_t BuildEnumPrefix(char* buffer, const char* rootName, const char* subKey) {
     if (!JoinPath(buffer, kEnumBufferSize, rootName, subKey))
         return 0;
     size_t length = strlen(buffer);
-    if (length + 2 > kEnumBufferSize)
+    if (length + 3 > kEnumBufferSize)
         return 0;
     buffer[length++] = '\\';
     buffer[length] = '\0';

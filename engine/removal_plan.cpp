@@ -61,11 +61,12 @@ DWORD CUninstallEngine::PopulateRemoveLists() {
     TSet* plans[] = {&m_planServices, &m_planRegKeys, &m_planRegValues, &m_planFiles};
     for (TSet* plan : plans) {
         char* item = nullptr;
-        if (plan->GetFirst(&item) != 0)
-            continue;
-        while (plan->GetNext(&item) == 0)
+        DWORD more = plan->GetFirst(&item);
+        while (more == 0) {
+            more = plan->GetNext(&item);
             if (IsCancelled())
                 return ERROR_CANCELLED;
+        }
     }
     return 0;
 }

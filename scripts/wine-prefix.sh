@@ -13,12 +13,13 @@ mkdir -p "$(dirname "$WINEPREFIX")"
   flock 9
   if [ ! -f "$WINEPREFIX/.kv-ready" ]; then
     rm -rf "$WINEPREFIX"
-    setsid "$wine" wineboot -i </dev/null >/dev/null 2>&1
-    "$server" -w
+    setsid "$wine" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+    "$server" -w 9>&-
     touch "$WINEPREFIX/.kv-ready"
   fi
+  # Wine's processes must not inherit the lock (fd 9): they outlive this script.
   # A persistent server (a no-op when one runs), then wineboot to start the services under it.
-  setsid "$server" -p </dev/null >/dev/null 2>&1
-  setsid "$wine" wineboot </dev/null >/dev/null 2>&1
+  setsid "$server" -p </dev/null >/dev/null 2>&1 9>&-
+  setsid "$wine" wineboot </dev/null >/dev/null 2>&1 9>&-
 ) 9>"$WINEPREFIX.lock"
 exit 0

@@ -34,7 +34,7 @@ const char* FormatWithSuffix(const char* format, char* work, size_t workSize) {
     if (!suffix[0])
         return format;
     size_t formatLength = strlen(format);
-    size_t suffixLength = strnlen(suffix, TRACE_SUFFIX_SIZE - 1);
+    size_t suffixLength = strlen(suffix);
     if (formatLength + suffixLength > workSize - 1)
         return format;
     memcpy(work, format, formatLength);

@@ -27,7 +27,7 @@ int CWinApp::ExitInstance() {
 }
 
 HICON CWinApp::LoadIcon(UINT id) const {
-    return LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id));
+    return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id));
 }
 
 CWinApp* AfxGetApp() {

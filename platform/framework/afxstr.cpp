@@ -20,7 +20,7 @@ CString& CString::operator+=(const char* text) {
 
 BOOL CString::LoadString(UINT id) {
     char buffer[1024];
-    int length = LoadStringA(AfxGetResourceHandle(), id, buffer, sizeof(buffer));
+    int length = ::LoadStringA(AfxGetResourceHandle(), id, buffer, sizeof(buffer));
     if (length <= 0) {
         m_text.clear();
         return FALSE;

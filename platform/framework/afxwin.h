@@ -42,6 +42,7 @@ protected:                                                                      
     const AFX_MSGMAP* theClass::GetThisMessageMap() {                                              \
         typedef theClass ThisClass;                                                                \
         typedef baseClass TheBaseClass;                                                            \
+        static_assert(sizeof(ThisClass) > 0, "a complete class");                                \
         static const AFX_MSGMAP_ENTRY messageEntries[] = {
 
 #define END_MESSAGE_MAP()                                                                          \

@@ -38,7 +38,8 @@ TEST_F(RegistryDiscoveryTest, LiteralValueAndKeyAreAddedWhetherOrNotTheyExist) {
     sim::SetString("HKEY_LOCAL_MACHINE\\Software\\Vendor", "InstallPath", "C:\\Vendor");
     sim::AddKey("HKEY_LOCAL_MACHINE\\Software\\Other");
     EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValuesByValue, entry));
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegKeysByValue, "HKEY_LOCAL_MACHINE\\Software\\Gone"));
+    EXPECT_EQ(0u,
+              Find(&CUninstallEngine::FindRegKeysByValue, "HKEY_LOCAL_MACHINE\\Software\\Gone"));
     EXPECT_EQ((Strings{"HKEY_LOCAL_MACHINE\\SOFTWARE\\GONE",
                        "HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\INSTALLPATH"}),
               Found());
@@ -49,8 +50,9 @@ TEST_F(RegistryDiscoveryTest, ValueNamePatternAddsEachMatchingValueUpperCased) {
     sim::SetString(kRun, "Other", "other.exe");
     sim::SetDword(kRun, "vendortray", 1);
     EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValuesByValue, std::string(kRun) + "\\Vendor*"));
-    EXPECT_EQ((Strings{std::string(kRunItem) + "VENDOR AGENT", std::string(kRunItem) + "VENDORTRAY"}),
-              Found());
+    EXPECT_EQ(
+        (Strings{std::string(kRunItem) + "VENDOR AGENT", std::string(kRunItem) + "VENDORTRAY"}),
+        Found());
 }
 
 TEST_F(RegistryDiscoveryTest, PatternOverAMissingKeyAddsTheEntryTextItself) {
@@ -78,7 +80,8 @@ TEST_F(RegistryDiscoveryTest, KeyNamePatternAddsMatchingSubkeysOnly) {
     sim::AddKey("HKEY_LOCAL_MACHINE\\Software\\vendor labs\\Deeper");
     sim::AddKey("HKEY_LOCAL_MACHINE\\Software\\Other");
     sim::SetString("HKEY_LOCAL_MACHINE\\Software", "VendorValue", "not a key");
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegKeysByValue, "HKEY_LOCAL_MACHINE\\Software\\Vendor*"));
+    EXPECT_EQ(0u,
+              Find(&CUninstallEngine::FindRegKeysByValue, "HKEY_LOCAL_MACHINE\\Software\\Vendor*"));
     EXPECT_EQ((Strings{"HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR",
                        "HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR LABS"}),
               Found());
@@ -187,8 +190,9 @@ TEST_F(RegistryDiscoveryTest, KeyDataMatchFindsUninstallKeysByDisplayName) {
     sim::SetString((std::string(kUninstall) + "\\NoName").c_str(), "Publisher", "Vendor");
     EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegKeysByDataMatch,
                        Fields({std::string(kUninstall) + "\\*", "DisplayName", "Vendor*"})));
-    EXPECT_EQ((Strings{std::string(kUninstallItem) + "VENDORAV", std::string(kUninstallItem) + "{1234}"}),
-              Found());
+    EXPECT_EQ(
+        (Strings{std::string(kUninstallItem) + "VENDORAV", std::string(kUninstallItem) + "{1234}"}),
+        Found());
 }
 
 TEST_F(RegistryDiscoveryTest, KeyDataMatchWithAnEmptyValueNameReadsTheDefaultValue) {
@@ -209,20 +213,30 @@ TEST_F(RegistryDiscoveryTest, KeyDataMatchFailsOnANonStringValue) {
 }
 
 TEST_F(RegistryDiscoveryTest, NameThatDoesNotFitEndsTheEnumeration) {
-    // The prefix 'HKEY_LOCAL_MACHINE\SOFTWARE\' + 200 bytes + '\' leaves 32 bytes for a name.
+    // 'HKEY_LOCAL_MACHINE\SOFTWARE\' + 200 bytes + '\' leaves 32 bytes: names of up to 31.
     std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\" + std::string(200, 'K');
+    std::string fits = "V" + std::string(30, 'F');
+    std::string tooLong = "V" + std::string(31, 'L');
     sim::SetString(key.c_str(), "V1", "x");
-    sim::SetString(key.c_str(), "V" + std::string(31, 'X') == "" ? "" : ("V" + std::string(31, 'X')).c_str(), "x");
+    sim::SetString(key.c_str(), fits.c_str(), "x");
+    sim::SetString(key.c_str(), tooLong.c_str(), "x");
     sim::SetString(key.c_str(), "V3", "x");
     EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValuesByValue, key + "\\V*"));
-    EXPECT_EQ(Strings{key + "\\V1"}, Found());
+    EXPECT_EQ((Strings{key + "\\V1", key + "\\" + fits}), Found());
 }
 
-TEST_F(RegistryDiscoveryTest, PrefixThatLeavesNoRoomAddsNothing) {
-    // 'HKEY_LOCAL_MACHINE\' + 240 + '\' + 'ABC' + '\' is 261 bytes without the terminator.
-    std::string key = "HKEY_LOCAL_MACHINE\\" + std::string(240, 'K') + "\\" + std::string(15, 'A');
-    sim::SetDefault(key.c_str(), "x");
-    sim::SetString(key.c_str(), "V", "x");
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValuesByValue, key + "\\*"));
-    EXPECT_TRUE(Found().empty());
+TEST_F(RegistryDiscoveryTest, KeyPathThatLeavesNoRoomForANameIsNotEnumerated) {
+    // Key texts of 258 and 259 bytes: behind their prefixes (with the '\') the 261-byte buffer
+    // has 2 bytes (a one-letter name) and 1 byte (no name at all) left.
+    std::string parent = "HKEY_LOCAL_MACHINE\\" + std::string(200, 'P') + "\\";
+    std::string roomy = parent + std::string(38, 'A');
+    std::string full = parent + std::string(39, 'B');
+    for (const std::string& key : {roomy, full}) {
+        sim::SetDefault(key.c_str(), "x");
+        sim::SetString(key.c_str(), "V", "x");
+    }
+    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValuesByValue, roomy + "\\*"));
+    EXPECT_EQ((Strings{roomy + "\\", roomy + "\\V"}), Found());
+    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValuesByValue, full + "\\*"));
+    EXPECT_EQ(2u, found.Count());
 }

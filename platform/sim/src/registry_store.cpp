@@ -73,27 +73,27 @@ void MarkDeleted(Key* key) {
 
 } // namespace
 
-Value* Key::FindValue(const char* name) {
-    const std::string wanted = name ? name : "";
+Value* Key::FindValue(const char* valueName) {
+    const std::string wanted = valueName ? valueName : "";
     for (Value& value : values)
         if (simcore::EqualNoCase(value.name, wanted))
             return &value;
     return nullptr;
 }
 
-void Key::SetValue(const char* name, DWORD type, std::string data) {
-    Value* value = FindValue(name);
+void Key::SetValue(const char* valueName, DWORD type, std::string data) {
+    Value* value = FindValue(valueName);
     if (!value) {
         values.push_back(Value());
         value = &values.back();
-        value->name = name ? name : "";
+        value->name = valueName ? valueName : "";
     }
     value->type = type;
     value->data = std::move(data);
 }
 
-bool Key::DeleteValue(const char* name) {
-    Value* value = FindValue(name);
+bool Key::DeleteValue(const char* valueName) {
+    Value* value = FindValue(valueName);
     if (!value)
         return false;
     values.erase(values.begin() + (value - values.data()));

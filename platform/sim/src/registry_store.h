@@ -24,9 +24,9 @@ struct Key {
     bool denied = false;       // no one may open it
     bool deleted = false;      // removed while handles to it were still open
 
-    Value* FindValue(const char* name);
-    void SetValue(const char* name, DWORD type, std::string data);
-    bool DeleteValue(const char* name);
+    Value* FindValue(const char* valueName);
+    void SetValue(const char* valueName, DWORD type, std::string data);
+    bool DeleteValue(const char* valueName);
 };
 using KeyPtr = std::shared_ptr<Key>;
 

@@ -5,3 +5,4 @@
 #include "sim/control_core.h"
 #include "sim/control_kernel.h"
 #include "sim/control_files.h"
+#include "sim/control_registry.h"

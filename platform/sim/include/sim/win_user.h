@@ -38,6 +38,9 @@ typedef struct tagPAINTSTRUCT {
 
 #define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
 #define MAKEINTRESOURCE MAKEINTRESOURCEA
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
+#define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))
 #define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
 
 // Messages.
@@ -45,6 +48,7 @@ typedef struct tagPAINTSTRUCT {
 #define WM_CREATE 0x0001
 #define WM_DESTROY 0x0002
 #define WM_SETFOCUS 0x0007
+#define WM_KILLFOCUS 0x0008
 #define WM_ENABLE 0x000A
 #define WM_SETTEXT 0x000C
 #define WM_GETTEXT 0x000D
@@ -57,16 +61,21 @@ typedef struct tagPAINTSTRUCT {
 #define WM_SETFONT 0x0030
 #define WM_QUERYDRAGICON 0x0037
 #define WM_NOTIFY 0x004E
+#define WM_GETICON 0x007F
 #define WM_SETICON 0x0080
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
 #define WM_SYSCOMMAND 0x0112
 #define WM_TIMER 0x0113
 #define WM_KEYDOWN 0x0100
+#define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
+#define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONUP 0x0202
 #define WM_USER 0x0400
 #define BM_CLICK 0x00F5
 #define DM_GETDEFID (WM_USER + 0)
+#define DC_HASDEFID 0x534B
 
 #define ICON_SMALL 0
 #define ICON_BIG 1
@@ -81,8 +90,10 @@ typedef struct tagPAINTSTRUCT {
 #define IDNO 7
 
 #define SC_SIZE 0xF000
+#define SC_MOVE 0xF010
 #define SC_MINIMIZE 0xF020
 #define SC_CLOSE 0xF060
+#define SC_RESTORE 0xF120
 
 #define VK_ESCAPE 0x1B
 #define VK_RETURN 0x0D
@@ -90,7 +101,11 @@ typedef struct tagPAINTSTRUCT {
 // Message boxes.
 #define MB_OK 0x00000000L
 #define MB_OKCANCEL 0x00000001L
+#define MB_ABORTRETRYIGNORE 0x00000002L
+#define MB_YESNOCANCEL 0x00000003L
 #define MB_YESNO 0x00000004L
+#define MB_RETRYCANCEL 0x00000005L
+#define MB_TYPEMASK 0x0000000FL
 #define MB_ICONHAND 0x00000010L
 #define MB_ICONQUESTION 0x00000020L
 #define MB_ICONEXCLAMATION 0x00000030L
@@ -100,11 +115,13 @@ typedef struct tagPAINTSTRUCT {
 #define MB_ICONINFORMATION MB_ICONASTERISK
 #define MB_DEFBUTTON1 0x00000000L
 #define MB_DEFBUTTON2 0x00000100L
+#define MB_DEFBUTTON3 0x00000200L
 
 // Menus.
 #define MF_STRING 0x00000000L
 #define MF_SEPARATOR 0x00000800L
 #define MF_BYCOMMAND 0x00000000L
+#define MF_GRAYED 0x00000001L
 
 // Window styles.
 #define WS_OVERLAPPED 0x00000000L
@@ -129,6 +146,7 @@ typedef struct tagPAINTSTRUCT {
 #define SS_RIGHT 0x00000002L
 #define SS_NOPREFIX 0x00000080L
 #define SS_SUNKEN 0x00001000L
+#define ES_LEFT 0x0000L
 
 // System metrics.
 #define SM_CXSCREEN 0
@@ -150,14 +168,62 @@ typedef struct tagPAINTSTRUCT {
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
 
 #define IDI_APPLICATION MAKEINTRESOURCEA(32512)
+#define IDI_HAND MAKEINTRESOURCEA(32513)
+#define IDI_QUESTION MAKEINTRESOURCEA(32514)
+#define IDI_EXCLAMATION MAKEINTRESOURCEA(32515)
+#define IDI_ASTERISK MAKEINTRESOURCEA(32516)
+
+// Message retrieval and queue status.
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
+#define PM_NOYIELD 0x0002
+#define QS_KEY 0x0001
+#define QS_MOUSEMOVE 0x0002
+#define QS_MOUSEBUTTON 0x0004
+#define QS_POSTMESSAGE 0x0008
+#define QS_TIMER 0x0010
+#define QS_PAINT 0x0020
 #define QS_SENDMESSAGE 0x0040
+#define QS_HOTKEY 0x0080
+#define QS_ALLPOSTMESSAGE 0x0100
+#define QS_MOUSE (QS_MOUSEMOVE | QS_MOUSEBUTTON)
+#define QS_INPUT (QS_MOUSE | QS_KEY)
+#define QS_ALLEVENTS (QS_INPUT | QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_HOTKEY)
 #define QS_ALLINPUT 0x04FF
+#define PM_QS_INPUT (QS_INPUT << 16)
+#define PM_QS_POSTMESSAGE ((QS_POSTMESSAGE | QS_HOTKEY | QS_TIMER) << 16)
+#define PM_QS_PAINT (QS_PAINT << 16)
+#define PM_QS_SENDMESSAGE (QS_SENDMESSAGE << 16)
 #define MWMO_INPUTAVAILABLE 0x0004
 
-int WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc,
-                           LPARAM param);
+// Window data indexes.
+#define GWL_STYLE (-16)
+#define GWL_EXSTYLE (-20)
+#define GWLP_ID (-12)
+#define GWLP_USERDATA (-21)
+#define DWLP_MSGRESULT 0
+#define DWLP_DLGPROC ((int)sizeof(LRESULT))
+#define DWLP_USER (DWLP_DLGPROC + (int)sizeof(DLGPROC))
+
+// Errors of the window system.
+#ifndef ERROR_INVALID_MENU_HANDLE
+#define ERROR_INVALID_MENU_HANDLE 1401L
+#endif
+#ifndef ERROR_INVALID_CURSOR_HANDLE
+#define ERROR_INVALID_CURSOR_HANDLE 1402L
+#endif
+#ifndef ERROR_INVALID_INDEX
+#define ERROR_INVALID_INDEX 1413L
+#endif
+#ifndef ERROR_CONTROL_ID_NOT_FOUND
+#define ERROR_CONTROL_ID_NOT_FOUND 1421L
+#endif
+#ifndef ERROR_RESOURCE_LANG_NOT_FOUND
+#define ERROR_RESOURCE_LANG_NOT_FOUND 1815L
+#endif
+
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc,
+                               LPARAM param);
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
 HWND WINAPI GetDlgItem(HWND dialog, int id);
 int WINAPI GetDlgCtrlID(HWND window);
@@ -169,17 +235,19 @@ int WINAPI GetWindowTextLengthA(HWND window);
 BOOL WINAPI EnableWindow(HWND window, BOOL enable);
 BOOL WINAPI IsWindowEnabled(HWND window);
 BOOL WINAPI IsWindow(HWND window);
+BOOL WINAPI IsChild(HWND parent, HWND window);
+HWND WINAPI GetParent(HWND window);
 BOOL WINAPI IsIconic(HWND window);
 HWND WINAPI SetFocus(HWND window);
 HWND WINAPI GetFocus(void);
 BOOL WINAPI GetClientRect(HWND window, LPRECT rect);
 LONG_PTR WINAPI GetWindowLongPtrA(HWND window, int index);
 LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
-#define GWLP_USERDATA (-21)
-#define DWLP_MSGRESULT 0
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam,
+                                   LPARAM lParam);
 BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last);
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT remove);
 LRESULT WINAPI DispatchMessageA(const MSG* msg);
@@ -203,4 +271,3 @@ BOOL WINAPI MessageBeep(UINT type);
 BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason);
 DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
                             LPSTR buffer, DWORD size, va_list* arguments);
-void WINAPI InitCommonControls(void);

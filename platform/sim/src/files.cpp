@@ -1,0 +1,107 @@
+// kernel32 file functions on the simulated disks: attributes, deletion, folder creation.
+#include "files_state.h"
+
+namespace {
+
+// Attributes a caller may change; the directory and reparse bits belong to the entry's kind.
+constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                            FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_TEMPORARY | 0x1000 /* offline */ |
+                            0x2000 /* not content indexed */;
+
+// Starts a file function: counts the call, applies an injected fault and checks the path.
+// Returns the node named by the path, or null with the last error set.
+simfs::Node* Begin(const char* operation, const char* path) {
+    DWORD error = 0;
+    if (simcore::Faulted(operation, &error) || (error = simfs::CheckPath(path)) != 0) {
+        SetLastError(error);
+        return nullptr;
+    }
+    simfs::Node* node = simfs::Find(path, &error);
+    if (!node)
+        SetLastError(error);
+    return node;
+}
+
+BOOL Fail(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
+} // namespace
+
+DWORD WINAPI GetFileAttributesA(LPCSTR path) {
+    simcore::Guard guard(simcore::MachineLock());
+    simfs::Node* node = Begin("GetFileAttributesA", path);
+    if (!node)
+        return INVALID_FILE_ATTRIBUTES;
+    return node->attributes ? node->attributes : static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL);
+}
+
+BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
+    simcore::Guard guard(simcore::MachineLock());
+    simfs::Node* node = Begin("SetFileAttributesA", path);
+    if (!node)
+        return FALSE;
+    DWORD kept = node->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+    DWORD result = kept | (attributes & kSettable);
+    node->attributes = result ? result : static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL);
+    return TRUE;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR path) {
+    simcore::Guard guard(simcore::MachineLock());
+    simfs::Node* node = Begin("DeleteFileA", path);
+    if (!node)
+        return FALSE;
+    if (node->IsFolder())
+        return Fail(ERROR_ACCESS_DENIED);
+    // Another program's open handle refuses the deletion before the attributes are looked at.
+    if (node->locked)
+        return Fail(ERROR_SHARING_VIOLATION);
+    if (node->attributes & FILE_ATTRIBUTE_READONLY)
+        return Fail(ERROR_ACCESS_DENIED);
+    simfs::RemoveLogged(node);
+    return TRUE;
+}
+
+BOOL WINAPI RemoveDirectoryA(LPCSTR path) {
+    simcore::Guard guard(simcore::MachineLock());
+    simfs::Node* node = Begin("RemoveDirectoryA", path);
+    if (!node)
+        return FALSE;
+    if (!node->IsFolder())
+        return Fail(ERROR_DIRECTORY);
+    if (!node->parent)
+        return Fail(ERROR_ACCESS_DENIED); // a drive's root
+    if (node->locked)
+        return Fail(ERROR_SHARING_VIOLATION);
+    if (node->attributes & FILE_ATTRIBUTE_READONLY)
+        return Fail(ERROR_ACCESS_DENIED);
+    // A link goes by itself, whatever its target holds; the target is not touched.
+    if (node->linkTarget.empty() && !node->children.empty())
+        return Fail(ERROR_DIR_NOT_EMPTY);
+    simfs::RemoveLogged(node);
+    return TRUE;
+}
+
+BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
+    simcore::Guard guard(simcore::MachineLock());
+    DWORD error = 0;
+    if (simcore::Faulted("CreateDirectoryA", &error) || (error = simfs::CheckPath(path)) != 0)
+        return Fail(error);
+    simfs::ParsedPath parsed = simfs::Parse(path);
+    if (parsed.valid && parsed.components.empty())
+        return Fail(ERROR_ALREADY_EXISTS); // a drive's root
+    simfs::Node* parent = simfs::ParentFolder(parsed, &error);
+    if (!parent)
+        return Fail(error);
+    if (parent->children.count(parsed.components.back()))
+        return Fail(ERROR_ALREADY_EXISTS);
+    auto folder = std::make_unique<simfs::Node>();
+    folder->name = parsed.components.back();
+    folder->attributes = FILE_ATTRIBUTE_DIRECTORY;
+    folder->parent = parent;
+    parent->children[folder->name] = std::move(folder);
+    return TRUE;
+}

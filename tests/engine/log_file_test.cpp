@@ -1,0 +1,102 @@
+// The start of the log: its name and folder, its open mode, the version line, and the cases in
+// which no log file is made.
+#include "engine_fixture.h"
+
+#include "trace/trace.h"
+
+#include <string>
+
+using namespace enginetest;
+
+namespace {
+
+class LogFileTest : public EngineTest {};
+
+TEST_F(LogFileTest, LogIsCreatedAnewBesideTheProgram) {
+    sim::AddFile(kLog, "old run\r\n");
+    OpenLogFile(nullptr, FALSE, nullptr);
+    EXPECT_EQ((Lines{"Kelvane v.NO_VERSION", ""}), LogLines());
+    // Every line carries the date and time in front: "YY/MM/DD hh:mm:ss" and a tab.
+    std::string content = sim::FileContent(kLog);
+    ASSERT_GT(content.size(), 18u);
+    EXPECT_EQ('\t', content[17]);
+    EXPECT_EQ('/', content[2]);
+}
+
+TEST_F(LogFileTest, AppendKeepsThePreviousRun) {
+    sim::AddFile(kLog, "old run\r\n");
+    OpenLogFile(nullptr, TRUE, nullptr);
+    EXPECT_EQ((Lines{"old run", "Kelvane v.NO_VERSION", ""}), LogLines());
+}
+
+TEST_F(LogFileTest, BaseNameIsCutBeforeTheLastDotOfTheFileNameOnly) {
+    sim::SetModulePath("C:\\v1.2\\my.tool.exe");
+    OpenLogFile(nullptr, FALSE, nullptr);
+    EXPECT_EQ((Lines{"my.tool v.NO_VERSION", ""}), LogLines("C:\\v1.2\\my.tool.log"));
+
+    TraceResetForTests();
+    sim::SetModulePath("C:\\v1.2\\kelvane");
+    OpenLogFile(nullptr, FALSE, nullptr);
+    EXPECT_EQ((Lines{"kelvane v.NO_VERSION", ""}), LogLines("C:\\v1.2\\kelvane.log"));
+}
+
+TEST_F(LogFileTest, DoubleByteNameIsNotCutAtATrailByte) {
+    sim::SetCodePage(932);
+    // The second byte of this character is the code of '\'.
+    const std::string name = "\x95\x5C";
+    sim::SetModulePath(("C:\\Tools\\" + name + ".exe").c_str());
+    OpenLogFile(nullptr, FALSE, nullptr);
+    EXPECT_EQ((Lines{name + " v.NO_VERSION", ""}), LogLines(("C:\\Tools\\" + name + ".log").c_str()));
+}
+
+TEST_F(LogFileTest, OpenLogOnlyReceivesTheVersionLine) {
+    TraceOpenLog("C:\\Tools\\earlier.log", "w");
+    OpenLogFile(nullptr, FALSE, nullptr);
+    EXPECT_FALSE(sim::Exists(kLog));
+    EXPECT_EQ((Lines{"Kelvane v.NO_VERSION", ""}), LogLines("C:\\Tools\\earlier.log"));
+}
+
+TEST_F(LogFileTest, GivenFolderReceivesTheLogWithOrWithoutATrailingSeparator) {
+    sim::AddFolder("D:\\Logs");
+    OpenLogFile(nullptr, FALSE, "D:\\Logs");
+    EXPECT_EQ((Lines{"Kelvane v.NO_VERSION", ""}), LogLines("D:\\Logs\\Kelvane.log"));
+
+    TraceResetForTests();
+    sim::AddFolder("E:\\Logs");
+    OpenLogFile(nullptr, FALSE, "E:\\Logs\\");
+    EXPECT_EQ((Lines{"Kelvane v.NO_VERSION", ""}), LogLines("E:\\Logs\\Kelvane.log"));
+    EXPECT_FALSE(sim::Exists("E:\\Kelvane.log"));
+}
+
+TEST_F(LogFileTest, MissingFolderFallsBackToTheProgramFolder) {
+    OpenLogFile(nullptr, FALSE, "D:\\Missing");
+    EXPECT_EQ((Lines{"Kelvane v.NO_VERSION", ""}), LogLines());
+}
+
+TEST_F(LogFileTest, NameThatWouldNotFitLeavesTheRunWithoutALog) {
+    // The base name alone: 256 characters and ".log" exceed 259.
+    const std::string longBase = "C:\\" + std::string(256, 'k');
+    // Folder and base name together: 204 + 55 + 4 characters.
+    const std::string longFolder = "C:\\" + std::string(200, 'D') + "\\" + std::string(55, 'k');
+    for (const std::string& program : {longBase, longFolder}) {
+        TraceResetForTests();
+        sim::Reset();
+        sim::SetModulePath(program.c_str());
+        sim::AddFolder(program.substr(0, program.rfind('\\')).c_str());
+        OpenLogFile(nullptr, FALSE, nullptr);
+        EXPECT_EQ(nullptr, TraceGetLog());
+        EXPECT_FALSE(sim::Exists((program + ".log").c_str()));
+        EXPECT_EQ("", sim::DebugOutput());
+    }
+}
+
+TEST_F(LogFileTest, LongestNameThatFitsGetsItsLog) {
+    // 204 + 51 + ".log" = 259 characters.
+    const std::string program = "C:\\" + std::string(200, 'D') + "\\" + std::string(51, 'k');
+    sim::SetModulePath((program + ".exe").c_str());
+    sim::AddFolder(program.substr(0, program.rfind('\\')).c_str());
+    OpenLogFile(nullptr, FALSE, nullptr);
+    EXPECT_TRUE(sim::Exists((program + ".log").c_str()));
+}
+
+} // namespace

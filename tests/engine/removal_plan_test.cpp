@@ -1,0 +1,331 @@
+// The removal plan: folders and keys expanded into their trees, ignore entries subtracted,
+// links and over-long names left alone, the plan lines of the log and every cancel point.
+#include "engine_fixture.h"
+
+#include "helpers/helper.h"
+
+#include <string>
+
+using namespace enginetest;
+
+namespace {
+
+const char kSuite[] = "C:\\PROGRAM FILES\\EXAMPLE SUITE";
+const char kSuiteKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE";
+
+class RemovalPlanTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        OpenLogFile(nullptr, FALSE, nullptr);
+    }
+    // The plan lines of the log (the version line dropped).
+    static Lines PlanLines() {
+        Lines lines = LogLines();
+        lines.erase(lines.begin());
+        return lines;
+    }
+};
+
+TEST_F(RemovalPlanTest, IgnoreEntryDropsEveryPlanEntryThatContainsIt) {
+    sim::AddFile("C:\\Program Files\\Example Suite\\Bin\\App.exe");
+    sim::AddFile("C:\\Program Files\\Example Suite\\ReadMe.txt");
+    sim::AddFile("C:\\Program Files\\Example Suite\\Binder.dat");
+    engine.m_removeFiles.Add(kSuite);
+    engine.m_ignoreFiles.Add("C:\\PROGRAM FILES\\EXAMPLE SUITE\\BIN");
+
+    EXPECT_EQ(0u, engine.PopulateRemoveLists());
+    EXPECT_EQ((Lines{kSuite, "C:\\PROGRAM FILES\\EXAMPLE SUITE\\README.TXT"}),
+              Items(engine.m_planFiles));
+    EXPECT_EQ((Lines{"0000 PopulateRemoveServiceList: 0 services",
+                     "0000 PopulateRemoveRegList: 0 keys, 0 values",
+                     "0000 PopulateRemoveFileList: 2 files and folders", ""}),
+              PlanLines());
+}
+
+TEST_F(RemovalPlanTest, FolderTreeIncludesHiddenSystemAndReadOnlyEntries) {
+    sim::AddFile("C:\\Suite\\a.txt", "", FILE_ATTRIBUTE_HIDDEN);
+    sim::AddFile("C:\\Suite\\Deep\\Deeper\\b.sys", "", FILE_ATTRIBUTE_SYSTEM);
+    sim::AddFile("C:\\Suite\\c.ini", "", FILE_ATTRIBUTE_READONLY);
+    sim::AddFolder("C:\\Suite\\Empty", FILE_ATTRIBUTE_HIDDEN);
+    sim::AddFile("C:\\Other\\d.txt");
+    engine.m_removeFiles.Add("C:\\SUITE");
+    engine.m_removeFiles.Add("C:\\MISSING\\FILE.TXT");
+
+    EXPECT_EQ(0u, engine.PopulateRemoveFileList());
+    EXPECT_EQ((Lines{"C:\\SUITE", "C:\\SUITE\\A.TXT", "C:\\SUITE\\C.INI", "C:\\SUITE\\DEEP",
+                     "C:\\SUITE\\DEEP\\DEEPER", "C:\\SUITE\\DEEP\\DEEPER\\B.SYS",
+                     "C:\\SUITE\\EMPTY"}),
+              Items(engine.m_planFiles));
+}
+
+TEST_F(RemovalPlanTest, SingleFileAndMissingPathsAreHandledAlone) {
+    sim::AddFile("C:\\Suite\\app.exe");
+    EXPECT_EQ(0u, engine.AddFileTree("c:/suite/app.exe"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), engine.AddFileTree("C:\\SUITE\\NONE"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), engine.AddFileTree("C:\\NONE\\NONE"));
+    EXPECT_EQ(Lines{"C:\\SUITE\\APP.EXE"}, Items(engine.m_planFiles));
+}
+
+TEST_F(RemovalPlanTest, RemoveEntriesThatDoNotExistGiveZeroCounts) {
+    engine.m_removeFiles.Add("C:\\NOWHERE");
+    engine.m_removeRegKeys.Add("HKEY_LOCAL_MACHINE\\SOFTWARE\\NOWHERE");
+    engine.m_removeRegKeys.Add("HKLM\\SOFTWARE\\SHORT ROOT");
+
+    EXPECT_EQ(0u, engine.PopulateRemoveLists());
+    EXPECT_EQ((Lines{"0000 PopulateRemoveServiceList: 0 services",
+                     "0000 PopulateRemoveRegList: 0 keys, 0 values",
+                     "0000 PopulateRemoveFileList: 0 files and folders", ""}),
+              PlanLines());
+}
+
+TEST_F(RemovalPlanTest, EmptyIgnoreEntryEmptiesOnlyItsOwnPlan) {
+    sim::AddFile("C:\\Suite\\a.txt");
+    engine.m_removeFiles.Add("C:\\SUITE");
+    engine.m_removeServices.Add("SVC");
+    engine.m_ignoreFiles.Add("");
+
+    EXPECT_EQ(0u, engine.PopulateRemoveLists());
+    EXPECT_TRUE(engine.m_planFiles.IsEmpty());
+    EXPECT_EQ(Lines{"SVC"}, Items(engine.m_planServices));
+}
+
+TEST_F(RemovalPlanTest, IgnoreMatchingIsCaseSensitive) {
+    engine.m_removeServices.Add("C:\\KEEP");
+    engine.m_removeServices.Add("KEEPER");
+    engine.m_removeServices.Add("OTHER");
+    engine.m_ignoreServices.Add("Keep");
+    EXPECT_EQ(0u, engine.PopulateRemoveServiceList());
+    EXPECT_EQ((Lines{"C:\\KEEP", "KEEPER", "OTHER"}), Items(engine.m_planServices));
+
+    engine.m_ignoreServices.Add("KEEP");
+    EXPECT_EQ(0u, engine.SubtractIgnored(engine.m_planServices, engine.m_ignoreServices));
+    EXPECT_EQ(Lines{"OTHER"}, Items(engine.m_planServices));
+}
+
+TEST_F(RemovalPlanTest, IgnoreMatchingRespectsDoubleByteCharacters) {
+    sim::SetCodePage(932);
+    // The second byte of this character is the code of '\'.
+    const std::string table = "\x95\x5C";
+    engine.m_planFiles.Add(("C:\\A" + table + "X").c_str());
+    engine.m_planFiles.Add("C:\\B\\X");
+    engine.m_ignoreFiles.Add("\\X");
+
+    EXPECT_EQ(0u, engine.SubtractIgnored(engine.m_planFiles, engine.m_ignoreFiles));
+    EXPECT_EQ(Lines{"C:\\A" + table + "X"}, Items(engine.m_planFiles));
+}
+
+TEST_F(RemovalPlanTest, KeyTreeBringsEverySubkeyAndValueAndIgnoresKeysOnly) {
+    const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite";
+    sim::SetDefault(key.c_str(), "suite");
+    sim::SetString(key.c_str(), "Path", "C:\\Program Files\\Example Suite");
+    sim::SetDword(key.c_str(), "Version", 3);
+    sim::SetString((key + "\\Bin").c_str(), "x", "1");
+    sim::SetString((key + "\\Keep").c_str(), "y", "2");
+    sim::AddKey((key + "\\Keep\\Deep").c_str());
+    sim::SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite 2", "z", "3");
+    engine.m_removeRegKeys.Add(kSuiteKey);
+    engine.m_ignoreRegKeys.Add("HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE\\KEEP");
+    engine.m_removeRegValues.Add("HKEY_CURRENT_USER\\SOFTWARE\\RUN\\ExampleTray");
+
+    EXPECT_EQ(0u, engine.PopulateRemoveLists());
+    EXPECT_EQ((Lines{kSuiteKey, "HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE\\BIN"}),
+              Items(engine.m_planRegKeys));
+    EXPECT_EQ((Lines{"HKEY_CURRENT_USER\\SOFTWARE\\RUN\\ExampleTray",
+                     "HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE\\",
+                     "HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE\\BIN\\X",
+                     "HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE\\KEEP\\Y",
+                     "HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE\\PATH",
+                     "HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE\\VERSION"}),
+              Items(engine.m_planRegValues));
+    EXPECT_EQ("0000 PopulateRemoveRegList: 2 keys, 6 values", PlanLines()[1]);
+}
+
+TEST_F(RemovalPlanTest, KeyThatCannotBeOpenedContributesNothing) {
+    sim::SetString("HKEY_CURRENT_USER\\Software\\Kv\\Open", "a", "1");
+    sim::SetString("HKEY_CURRENT_USER\\Software\\Kv\\Shut\\Inner", "b", "2");
+    sim::DenyKeyAccess("HKEY_CURRENT_USER\\Software\\Kv\\Shut");
+
+    EXPECT_EQ(0u, engine.AddRegKeyTree("HKEY_CURRENT_USER\\Software\\Kv"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED),
+              engine.AddRegKeyTree("HKEY_CURRENT_USER\\Software\\Kv\\Shut"));
+    EXPECT_EQ((Lines{"HKEY_CURRENT_USER\\SOFTWARE\\KV", "HKEY_CURRENT_USER\\SOFTWARE\\KV\\OPEN"}),
+              Items(engine.m_planRegKeys));
+    EXPECT_EQ(Lines{"HKEY_CURRENT_USER\\SOFTWARE\\KV\\OPEN\\A"}, Items(engine.m_planRegValues));
+}
+
+TEST_F(RemovalPlanTest, NameThatDoesNotFitEndsItsEnumeration) {
+    // 'HKEY_CURRENT_USER\SOFTWARE\KV\' leaves room for names of 230 characters. Subkeys come
+    // sorted: A0, A1..1 (230 characters, fits exactly), AA..A (240, does not fit), B.
+    const std::string key = "HKEY_CURRENT_USER\\Software\\Kv";
+    const std::string fits = "A" + std::string(229, '1');
+    const std::string tooLong(240, 'A');
+    sim::AddKey((key + "\\A0").c_str());
+    sim::AddKey((key + "\\" + fits).c_str());
+    sim::AddKey((key + "\\" + tooLong).c_str());
+    sim::AddKey((key + "\\B").c_str());
+    sim::SetString(key.c_str(), "First", "1");
+    sim::SetString(key.c_str(), tooLong.c_str(), "2");
+    sim::SetString(key.c_str(), "Last", "3");
+
+    EXPECT_EQ(0u, engine.AddRegKeyTree(key.c_str()));
+    EXPECT_EQ((Lines{"HKEY_CURRENT_USER\\SOFTWARE\\KV", "HKEY_CURRENT_USER\\SOFTWARE\\KV\\A0",
+                     "HKEY_CURRENT_USER\\SOFTWARE\\KV\\" + fits}),
+              Items(engine.m_planRegKeys));
+    EXPECT_EQ(Lines{"HKEY_CURRENT_USER\\SOFTWARE\\KV\\FIRST"}, Items(engine.m_planRegValues));
+}
+
+TEST_F(RemovalPlanTest, KeyTextUpTo260CharactersIsPlanned) {
+    // Root name, '\', path: exactly 260 characters, the most the 261-byte buffer holds.
+    const std::string root = "HKEY_CURRENT_USER\\";
+    const std::string key = root + "K\\" + std::string(260 - root.size() - 2, 'L');
+    sim::SetString(key.c_str(), "v", "1");
+    EXPECT_EQ(0u, engine.AddRegKeyTree(key.c_str()));
+    ASSERT_EQ(1u, engine.m_planRegKeys.Count());
+    EXPECT_EQ(260u, Items(engine.m_planRegKeys)[0].size());
+    // No room is left for a value name.
+    EXPECT_TRUE(engine.m_planRegValues.IsEmpty());
+}
+
+TEST_F(RemovalPlanTest, RootAloneIsNeverPlanned) {
+    sim::SetString("HKEY_CURRENT_USER\\Software\\Kv", "a", "1");
+    const char* const roots[] = {"HKEY_CURRENT_USER", "HKEY_CURRENT_USER\\", "HKEY_CURRENT_USER\\\\",
+                                 "\"HKEY_CURRENT_USER\\\""};
+    for (const char* root : roots)
+        EXPECT_NE(0u, engine.AddRegKeyTree(root)) << root;
+    EXPECT_TRUE(engine.m_planRegKeys.IsEmpty());
+    EXPECT_TRUE(engine.m_planRegValues.IsEmpty());
+}
+
+TEST_F(RemovalPlanTest, JunctionIsPlannedButNothingBehindIt) {
+    sim::AddFile("C:\\Documents and Settings\\Joe\\My Documents\\letter.doc");
+    sim::AddFile("C:\\Program Files\\Suite\\app.exe");
+    sim::AddJunction("C:\\Program Files\\Suite\\Docs",
+                     "C:\\Documents and Settings\\Joe\\My Documents");
+    sim::AddJunction("C:\\Program Files\\Link", "C:\\Program Files\\Suite");
+    engine.m_removeFiles.Add("C:\\PROGRAM FILES\\SUITE");
+    engine.m_removeFiles.Add("C:\\PROGRAM FILES\\LINK");
+
+    EXPECT_EQ(0u, engine.PopulateRemoveFileList());
+    EXPECT_EQ((Lines{"C:\\PROGRAM FILES\\LINK", "C:\\PROGRAM FILES\\SUITE",
+                     "C:\\PROGRAM FILES\\SUITE\\APP.EXE", "C:\\PROGRAM FILES\\SUITE\\DOCS"}),
+              Items(engine.m_planFiles));
+}
+
+TEST_F(RemovalPlanTest, OverLongPathsAreSkippedNotCut) {
+    // A folder of 240 characters: entries of up to 18 characters still fit in 259.
+    const std::string folder = "C:\\" + std::string(237, 'F');
+    sim::AddFile((folder + "\\short.txt").c_str());
+    sim::AddFile((folder + "\\" + std::string(18, 'n')).c_str());
+    sim::AddFile((folder + "\\" + std::string(19, 'o')).c_str());
+    sim::AddFile((folder + "\\sub\\" + std::string(30, 'p')).c_str());
+
+    EXPECT_EQ(0u, engine.AddFileTree(folder.c_str()));
+    Lines plan = Items(engine.m_planFiles);
+    EXPECT_EQ(4u, plan.size());
+    for (const std::string& path : plan)
+        EXPECT_LE(path.size(), 259u) << path;
+    EXPECT_TRUE(engine.m_planFiles.Contains((folder + "\\SHORT.TXT").c_str()));
+    EXPECT_TRUE(engine.m_planFiles.Contains((folder + "\\" + std::string(18, 'N')).c_str()));
+    EXPECT_TRUE(engine.m_planFiles.Contains((folder + "\\SUB").c_str()));
+}
+
+TEST_F(RemovalPlanTest, OverLongRemoveEntryIsNotCutToAnExistingFolder) {
+    // Cut to 259 characters, the entry would name this folder.
+    const std::string folder = "C:\\" + std::string(256, 'G');
+    sim::AddFile((folder + "\\precious.txt").c_str());
+    const std::string entry = folder + "\\SUB";
+
+    EXPECT_NE(0u, engine.AddFileTree(entry.c_str()));
+    EXPECT_TRUE(engine.m_planFiles.IsEmpty());
+}
+
+TEST_F(RemovalPlanTest, CopyEntriesAddsEverySourceEntry) {
+    TSet source;
+    source.Add("B");
+    source.Add("a");
+    TSet target;
+    target.Add("A");
+    EXPECT_EQ(0u, engine.CopyEntries(target, source));
+    EXPECT_EQ((Lines{"A", "B"}), Items(target));
+}
+
+// Cancel: the plan is built in three logged steps and a final walk, each polling at fixed points.
+// Services {S1, S2}: a poll after each advance and one at the end (3). Registry, one key: a poll
+// before it and after the copy and each subtraction (4). Files {F1, F2}: as services (3). Walk:
+// one poll per planned entry (2 services, 2 keys, 1 value, 3 files and folders).
+TEST_F(RemovalPlanTest, CancelAtEveryPollingPointStopsTheStepItFallsIn) {
+    const int kServicePolls = 3, kRegistryPolls = 4, kFilePolls = 3, kWalkPolls = 8;
+    const int total = kServicePolls + kRegistryPolls + kFilePolls + kWalkPolls;
+    for (int read = 1; read <= total + 1; ++read) {
+        SCOPED_TRACE(read);
+        TraceResetForTests();
+        sim::Reset();
+        sim::SetModulePath(kProgram);
+        sim::AddFolder("C:\\Tools");
+        sim::SetString("HKEY_CURRENT_USER\\Software\\Kv\\Sub", "v", "1");
+        sim::AddFile("C:\\F1\\inner.txt");
+        sim::AddFile("C:\\F2");
+        OpenLogFile(nullptr, FALSE, nullptr);
+        CUninstallDlg stand_in;
+        stand_in.m_cancelFromRead = read;
+        CUninstallEngine fresh;
+        fresh.SetDialog(&stand_in);
+        fresh.m_removeServices.Add("S1");
+        fresh.m_removeServices.Add("S2");
+        fresh.m_removeRegKeys.Add("HKEY_CURRENT_USER\\SOFTWARE\\KV");
+        fresh.m_removeFiles.Add("C:\\F1");
+        fresh.m_removeFiles.Add("C:\\F2");
+
+        DWORD result = fresh.PopulateRemoveLists();
+        Lines lines = PlanLines();
+        if (read > total) {
+            EXPECT_EQ(0u, result);
+            EXPECT_EQ(total, stand_in.m_stateReads.load());
+            EXPECT_EQ((Lines{"0000 PopulateRemoveServiceList: 2 services",
+                             "0000 PopulateRemoveRegList: 2 keys, 1 values",
+                             "0000 PopulateRemoveFileList: 3 files and folders", ""}),
+                      lines);
+            continue;
+        }
+        EXPECT_EQ(static_cast<DWORD>(ERROR_CANCELLED), result);
+        EXPECT_EQ(read, stand_in.m_stateReads.load());
+        if (read <= kServicePolls) {
+            EXPECT_EQ((Lines{"1223 PopulateRemoveServiceList: unknown error", ""}), lines);
+        } else if (read <= kServicePolls + kRegistryPolls) {
+            EXPECT_EQ((Lines{"0000 PopulateRemoveServiceList: 2 services",
+                             "1223 PopulateRemoveRegList: unknown error", ""}),
+                      lines);
+            EXPECT_TRUE(fresh.m_planFiles.IsEmpty());
+        } else if (read <= kServicePolls + kRegistryPolls + kFilePolls) {
+            ASSERT_EQ(4u, lines.size());
+            EXPECT_EQ("1223 PopulateRemoveFileList: unknown error", lines[2]);
+        } else {
+            ASSERT_EQ(4u, lines.size());
+            EXPECT_EQ("0000 PopulateRemoveFileList: 3 files and folders", lines[2]);
+        }
+    }
+}
+
+TEST_F(RemovalPlanTest, CancelInTheServiceStepKeepsWhatWasPlanned) {
+    engine.m_removeServices.Add("S1");
+    engine.m_removeServices.Add("S2");
+    CancelFromRead(1);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_CANCELLED), engine.PopulateRemoveServiceList());
+    EXPECT_EQ(Lines{"S1"}, Items(engine.m_planServices));
+}
+
+TEST_F(RemovalPlanTest, CancelWithoutErrorTextLogsTheCounts) {
+    engine.SetErrorText(nullptr);
+    sim::SetString("HKEY_CURRENT_USER\\Software\\Kv", "v", "1");
+    engine.m_removeRegKeys.Add("HKEY_CURRENT_USER\\SOFTWARE\\KV");
+    // The service step polls once (no entries); the registry step before its key, then after
+    // the copy.
+    CancelFromRead(3);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_CANCELLED), engine.PopulateRemoveLists());
+    EXPECT_EQ((Lines{"0000 PopulateRemoveServiceList: 0 services",
+                     "1223 PopulateRemoveRegList: 1 keys, 1 values", ""}),
+              PlanLines());
+}
+
+} // namespace
