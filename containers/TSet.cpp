@@ -37,20 +37,22 @@ int CompareNoCase(const char* a, const char* b) {
     // only an equal lead byte needs its trail bytes compared as part of one character.
     for (;;) {
         unsigned char cx = *x, cy = *y;
-        if (cx >= 0x80 && cx == cy && x[1] && y[1] && IsDBCSLeadByte(cx)) {
-            // The code page folds no double-byte character.
-            if (x[1] != y[1])
-                return x[1] < y[1] ? -1 : 1;
-            x += 2;
-            y += 2;
-            continue;
+        if (cx == cy) {
+            if (cx == 0)
+                return 0;
+            if (cx >= 0x80 && x[1] && y[1] && IsDBCSLeadByte(cx)) {
+                // The code page folds no double-byte character.
+                if (x[1] != y[1])
+                    return x[1] < y[1] ? -1 : 1;
+                ++x;
+                ++y;
+            }
+        } else {
+            cx = FoldAscii(cx);
+            cy = FoldAscii(cy);
+            if (cx != cy)
+                return cx < cy ? -1 : 1;
         }
-        cx = FoldAscii(cx);
-        cy = FoldAscii(cy);
-        if (cx != cy)
-            return cx < cy ? -1 : 1;
-        if (!cx)
-            return 0;
         ++x;
         ++y;
     }

@@ -35,8 +35,8 @@ struct EntryKeywords {
 
 const EntryKeywords g_entryKeywords[] = {
     {1,
-     {"REG_VALUE", "REG_KEY", "REG_VALUE_EXPAND", "REG_KEY_EXPAND", "FILE_NAME",
-      "FILE_NAME_EXPAND", "SERVICE_NAME"},
+     {"REG_VALUE", "REG_KEY", "REG_VALUE_EXPAND", "REG_KEY_EXPAND", "FILE_NAME", "FILE_NAME_EXPAND",
+      "SERVICE_NAME"},
      {"BY_REFERENCE", "BY_VALUE", "BY_DATA_MATCH"}},
 };
 
@@ -52,8 +52,7 @@ const EntryKeywords* FindKeywords(DWORD key) {
 int MatchKeyword(const char* const* keywords, int count, const char** text) {
     for (int index = 0; index < count; ++index) {
         size_t length = strlen(keywords[index]);
-        if (ComparePrefixNoCase(*text, keywords[index], length) == 0 &&
-            (*text)[length] == ',') {
+        if (ComparePrefixNoCase(*text, keywords[index], length) == 0 && (*text)[length] == ',') {
             *text += length + 1;
             return index;
         }
@@ -153,15 +152,14 @@ DWORD CUninstallEngine::CreateProfile() {
     return 0;
 }
 
-DWORD CUninstallEngine::LoadList(DWORD (CUninstallEngine::*loader)(), const char* name,
-                                 TSet& set) {
+DWORD CUninstallEngine::LoadList(DWORD (CUninstallEngine::*loader)(), const char* name, TSet& set) {
     DWORD result = (this->*loader)();
     if (result != 0 && m_errorText)
-        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d %s: %s\n", static_cast<int>(result),
-                   name, m_errorText);
+        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d %s: %s\n", static_cast<int>(result), name,
+                   m_errorText);
     else
-        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d %s: %d items\n",
-                   static_cast<int>(result), name, static_cast<int>(set.Count()));
+        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d %s: %d items\n", static_cast<int>(result),
+                   name, static_cast<int>(set.Count()));
     return result;
 }
 

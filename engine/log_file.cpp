@@ -111,8 +111,12 @@ void OpenLogFile(HMODULE module, BOOL append, const char* folder) {
     if (strlen(logFolder) + baseLength + 4 > MAX_PATH - 1)
         return;
 
+    // Both lengths were checked above: folder, base name and ".log" fit the path buffer.
     char logPath[MAX_PATH];
-    snprintf(logPath, sizeof(logPath), "%s%s.log", logFolder, base);
+    size_t folderLength = strlen(logFolder);
+    memcpy(logPath, logFolder, folderLength);
+    memcpy(logPath + folderLength, base, baseLength);
+    memcpy(logPath + folderLength + baseLength, ".log", sizeof(".log"));
     TraceSetOptions(0xFFFFFFFF, 0, 1, 0);
     TraceOpenLog(logPath, append ? "a+" : "w");
     WriteVersionLine(base, version);

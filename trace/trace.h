@@ -1,5 +1,4 @@
-// The trace facility: one locked writer for the program's log, with filters, optional columns,
-// indentation and scopes; output to the log file, or to the debugger output without one.
+// The trace facility: one locked log writer (to the log file, else the debugger) and its scopes.
 #pragma once
 
 #include <windows.h>

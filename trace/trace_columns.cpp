@@ -1,5 +1,4 @@
-// The optional columns in front of a message (thread id, date and time, tick count, interval)
-// and the indentation piece; each is formatted into the line buffer and emitted on its own.
+// The optional columns before a message (thread id, date-time, ticks, interval) and the indent.
 #include "trace_state.h"
 
 #include "platform/crt/crt.h"

@@ -1,5 +1,4 @@
-// The category filter: an include list, when set, lets only its names through; otherwise an
-// exclude list holds names back. Names compare without regard to case.
+// The category filter: an include list lets only its names through, else an exclude list blocks.
 #include "trace_state.h"
 
 #include "containers/TSet.h"

@@ -1,5 +1,4 @@
-// The log stream: opening it (an already open log of the same name stays as it is), reading it
-// back, and the shutdown that closes everything at the end of the process.
+// The log stream: opening it (the same name keeps it as it is), reading it back, and shutdown.
 #include "trace_state.h"
 
 #include <cstring>

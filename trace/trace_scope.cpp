@@ -1,5 +1,4 @@
-// Trace scopes: the outermost one brackets the facility's life; inner ones frame and indent
-// what is written inside them.
+// Trace scopes: the outermost brackets the facility's life; inner ones frame and indent output.
 #include "trace_state.h"
 
 TraceScope::TraceScope(const char* category, const char* name)

@@ -1,5 +1,4 @@
-// The trace settings file: loading it, applying it again from its start, and the header line
-// that names the columns in force.
+// The trace settings file: loading it, applying it again from its start, and the header line.
 #include "trace_state.h"
 
 #include "platform/crt/crt.h"

@@ -1,5 +1,4 @@
-// One line of a trace settings file: the first keyword found in it (a case-sensitive substring,
-// tested in a fixed order) decides what it sets.
+// One line of a trace settings file: the first keyword found in it decides what it sets.
 #include "trace_state.h"
 
 #include <climits>

@@ -1,13 +1,33 @@
 // The trace facility's state, its lock and the emitting of one piece of output.
 #include "trace_state.h"
 
+#include <atomic>
+#include <thread>
+
 TraceState g_traceState;
 
+namespace {
+
+enum { LOCK_ABSENT, LOCK_INITIALISING, LOCK_READY };
+
+// Two threads whose first messages meet must not each initialise a critical section of their
+// own: one of them initialises it while the other waits.
+std::atomic<int> g_lockState{LOCK_ABSENT};
+
+} // namespace
+
 void TraceInitLock() {
-    if (g_traceState.lockInitialised)
-        return;
-    InitializeCriticalSection(&g_traceState.lock);
-    g_traceState.lockInitialised = 1;
+    for (;;) {
+        int state = g_lockState.load();
+        if (state == LOCK_READY)
+            return;
+        if (state == LOCK_ABSENT && g_lockState.compare_exchange_strong(state, LOCK_INITIALISING)) {
+            InitializeCriticalSection(&g_traceState.lock);
+            g_lockState.store(LOCK_READY);
+            return;
+        }
+        std::this_thread::yield();
+    }
 }
 
 void TraceLock() {
@@ -16,15 +36,16 @@ void TraceLock() {
 }
 
 void TraceUnlock() {
-    if (g_traceState.lockInitialised)
+    if (g_lockState.load() == LOCK_READY)
         LeaveCriticalSection(&g_traceState.lock);
 }
 
 void TraceDeleteLock() {
-    if (!g_traceState.lockInitialised)
+    int ready = LOCK_READY;
+    if (!g_lockState.compare_exchange_strong(ready, LOCK_INITIALISING))
         return;
     DeleteCriticalSection(&g_traceState.lock);
-    g_traceState.lockInitialised = 0;
+    g_lockState.store(LOCK_ABSENT);
 }
 
 void TraceEmit() {

@@ -47,12 +47,12 @@ struct TraceState {
     LONGLONG previousCounter = 0;
     LONGLONG counterFrequency = 0;
     CRITICAL_SECTION lock = {};
-    int lockInitialised = 0;
 };
 
 extern TraceState g_traceState;
 
-// The re-entrant lock: initialised on first use, or up front by the outermost scope.
+// The re-entrant lock: initialised on first use (by whichever thread gets there first, exactly
+// once), or up front by the outermost scope.
 void TraceInitLock();
 void TraceLock();
 void TraceUnlock();

@@ -1,5 +1,4 @@
-// The one log write: filters a message, then writes its columns, indentation and text under the
-// lock; and the options the program sets for it.
+// The one log write (filters, then columns, indentation and text under the lock) and its options.
 #include "trace_state.h"
 
 #include "platform/crt/crt.h"

@@ -10,7 +10,14 @@
 
 namespace {
 
-const char kBase[] = "Software\\KelvaneContract";
+const char kRoot[] = "Software\\KelvaneContract";
+
+// Each test process works in its own key below the contract key: CTest runs tests side by side.
+const std::string& BasePath() {
+    static const std::string path =
+        std::string(kRoot) + "\\" + std::to_string(GetCurrentProcessId());
+    return path;
+}
 
 struct Read {
     LONG status;
@@ -39,14 +46,19 @@ class RegistryContract : public contract::Test {
 protected:
     void SetUp() override {
         contract::Test::SetUp();
-        SHDeleteKeyA(HKEY_CURRENT_USER, kBase);
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kBase, 0, nullptr, 0,
+        SHDeleteKeyA(HKEY_CURRENT_USER, Base());
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, Base(), 0, nullptr, 0,
                                                  KEY_ALL_ACCESS, nullptr, &base_, nullptr));
     }
     void TearDown() override {
         RegCloseKey(base_);
-        SHDeleteKeyA(HKEY_CURRENT_USER, kBase);
+        SHDeleteKeyA(HKEY_CURRENT_USER, Base());
+        SHDeleteEmptyKeyA(HKEY_CURRENT_USER, kRoot); // stays while another process uses it
     }
+
+    static const char* Base() { return BasePath().c_str(); }
+    // A path below this test's key, for the calls that take root and sub key path.
+    static std::string Under(const char* rest) { return BasePath() + "\\" + rest; }
 
     HKEY Create(const char* subKey, DWORD* disposition = nullptr) {
         HKEY key = nullptr;
@@ -55,9 +67,9 @@ protected:
         return key;
     }
     void SetSz(HKEY key, const char* name, const char* text) {
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, REG_SZ,
-                                                reinterpret_cast<const BYTE*>(text),
-                                                static_cast<DWORD>(strlen(text) + 1)));
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                 static_cast<DWORD>(strlen(text) + 1)));
     }
     std::vector<std::string> SubKeyNames(HKEY key) {
         std::vector<std::string> names;
@@ -75,8 +87,8 @@ protected:
         DWORD index = 0;
         for (;;) {
             DWORD size = sizeof(name);
-            LONG status = RegEnumValueA(key, index++, name, &size, nullptr, nullptr, nullptr,
-                                        nullptr);
+            LONG status =
+                RegEnumValueA(key, index++, name, &size, nullptr, nullptr, nullptr, nullptr);
             if (status != ERROR_SUCCESS) {
                 EXPECT_EQ(ERROR_NO_MORE_ITEMS, status);
                 break;
@@ -115,7 +127,8 @@ TEST_F(RegistryContract, MissingKeysAndValuesAreNotFound) {
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueA(base_, "Absent"));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(base_, "Absent"));
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegOpenKeyExA(nullptr, "Software", 0, KEY_READ, &key));
-    EXPECT_EQ(ERROR_BAD_PATHNAME, RegOpenKeyExA(HKEY_CURRENT_USER, "\\Software", 0, KEY_READ, &key));
+    EXPECT_EQ(ERROR_BAD_PATHNAME,
+              RegOpenKeyExA(HKEY_CURRENT_USER, "\\Software", 0, KEY_READ, &key));
 }
 
 TEST_F(RegistryContract, TypedValuesRoundTrip) {
@@ -164,7 +177,9 @@ TEST_F(RegistryContract, ValueNamesIgnoreCaseAndKeepSpellingAndPlace) {
     SetSz(base_, "Path", "one");
     SetSz(base_, "Other", "x");
     SetSz(base_, "PATH", "two");
-    EXPECT_EQ((std::vector<std::string>{"Path", "Other"}), ValueNames(base_));
+    // Setting it again keeps its place in creation order (Wine lists values sorted instead).
+    EXPECT_WINDOWS_OR_WINE(ValueNames(base_), (std::vector<std::string>{"Path", "Other"}),
+                           (std::vector<std::string>{"Other", "Path"}));
     EXPECT_EQ(Sz("two"), Query(base_, "path").data);
     EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(base_, "pAtH"));
     EXPECT_EQ(std::vector<std::string>{"Other"}, ValueNames(base_));
@@ -179,9 +194,9 @@ TEST_F(RegistryContract, DefaultValueIsTheUnnamedOne) {
     EXPECT_EQ(std::vector<std::string>{""}, ValueNames(base_));
 
     DWORD values = 0, subKeys = 7;
-    ASSERT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(base_, nullptr, nullptr, nullptr, &subKeys, nullptr,
-                                              nullptr, &values, nullptr, nullptr, nullptr,
-                                              nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegQueryInfoKeyA(base_, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
+                               &values, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(1u, values);
     EXPECT_EQ(0u, subKeys);
     EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(base_, nullptr));
@@ -203,6 +218,17 @@ TEST_F(RegistryContract, SubKeysEnumerateSortedWithoutCase) {
     size = sizeof(name);
     EXPECT_EQ(ERROR_NO_MORE_ITEMS,
               RegEnumKeyExA(base_, 4, name, &size, nullptr, nullptr, nullptr, nullptr));
+}
+
+TEST_F(RegistryContract, SubKeysSortByUpperCaseNames) {
+    for (const char* name : {"_under", "Zeta", "alpha", "[x"})
+        RegCloseKey(Create(name));
+    const std::vector<std::string> names = SubKeyNames(base_);
+    if (KV_WINE_DIFFERS("Wine sorts sub keys by lower-case names: '_' and '[' before letters")) {
+        EXPECT_EQ((std::vector<std::string>{"[x", "_under", "alpha", "Zeta"}), names);
+        return;
+    }
+    EXPECT_EQ((std::vector<std::string>{"alpha", "Zeta", "[x", "_under"}), names);
 }
 
 TEST_F(RegistryContract, SubKeyNameTooLongForTheBufferAsksForMore) {
@@ -261,14 +287,14 @@ TEST_F(RegistryContract, InfoReportsCountsAndLongestNames) {
     SetSz(base_, "Name", "1234567");
     SetSz(base_, "LongestName", "1");
     DWORD subKeys = 0, maxSub = 0, values = 0, maxName = 0, maxData = 0;
-    ASSERT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(base_, nullptr, nullptr, nullptr, &subKeys, &maxSub,
-                                              nullptr, &values, &maxName, &maxData, nullptr,
-                                              nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegQueryInfoKeyA(base_, nullptr, nullptr, nullptr, &subKeys, &maxSub, nullptr,
+                               &values, &maxName, &maxData, nullptr, nullptr));
     EXPECT_EQ(2u, subKeys);
     EXPECT_EQ(9u, maxSub);
     EXPECT_EQ(2u, values);
     EXPECT_EQ(11u, maxName);
-    EXPECT_EQ(8u, maxData);
+    EXPECT_EQ(16u, maxData); // strings are stored as UTF-16: eight characters take 16 bytes
 }
 
 TEST_F(RegistryContract, KeyWithSubKeysCannotBeDeleted) {
@@ -285,17 +311,17 @@ TEST_F(RegistryContract, HandleOfADeletedKeyReportsIt) {
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(base_, "Doomed"));
     EXPECT_EQ(ERROR_KEY_DELETED, Query(doomed, "Value").status);
     const char text[] = "y";
-    EXPECT_EQ(ERROR_KEY_DELETED, RegSetValueExA(doomed, "Value", 0, REG_SZ,
-                                                reinterpret_cast<const BYTE*>(text), 2));
+    EXPECT_EQ(ERROR_KEY_DELETED,
+              RegSetValueExA(doomed, "Value", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 2));
     EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(doomed));
 }
 
 TEST_F(RegistryContract, HandleOpenedForReadingCannotWrite) {
     HKEY reader = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kBase, 0, KEY_READ, &reader));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, Base(), 0, KEY_READ, &reader));
     const char text[] = "x";
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegSetValueExA(reader, "Value", 0, REG_SZ,
-                                                  reinterpret_cast<const BYTE*>(text), 2));
+    EXPECT_EQ(ERROR_ACCESS_DENIED,
+              RegSetValueExA(reader, "Value", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 2));
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteValueA(reader, "Value"));
     EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(reader));
 }
@@ -307,26 +333,26 @@ TEST_F(ShellRegistryContract, GetValueReportsTypeAndSizeBeforeTheData) {
     SetSz(base_, "Path", "C:\\Vendor");
     DWORD type = 0, size = 0;
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-              SHGetValueA(HKEY_CURRENT_USER, kBase, "path", &type, nullptr, &size));
+              SHGetValueA(HKEY_CURRENT_USER, Base(), "path", &type, nullptr, &size));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
     EXPECT_EQ(10u, size); // the terminator included
 
     char small[4];
     size = sizeof(small);
     EXPECT_EQ(static_cast<DWORD>(ERROR_MORE_DATA),
-              SHGetValueA(HKEY_CURRENT_USER, kBase, "Path", &type, small, &size));
+              SHGetValueA(HKEY_CURRENT_USER, Base(), "Path", &type, small, &size));
     EXPECT_EQ(10u, size);
 
     std::vector<char> data(size);
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-              SHGetValueA(HKEY_CURRENT_USER, kBase, "Path", &type, data.data(), &size));
+              SHGetValueA(HKEY_CURRENT_USER, Base(), "Path", &type, data.data(), &size));
     EXPECT_STREQ("C:\\Vendor", data.data());
 
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND),
-              SHGetValueA(HKEY_CURRENT_USER, kBase, "Absent", &type, nullptr, &size));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND),
-              SHGetValueA(HKEY_CURRENT_USER, "Software\\KelvaneContract\\Absent", "Path", &type,
-                          nullptr, &size));
+              SHGetValueA(HKEY_CURRENT_USER, Base(), "Absent", &type, nullptr, &size));
+    EXPECT_EQ(
+        static_cast<DWORD>(ERROR_FILE_NOT_FOUND),
+        SHGetValueA(HKEY_CURRENT_USER, Under("Absent").c_str(), "Path", &type, nullptr, &size));
 }
 
 TEST_F(ShellRegistryContract, GetValueExpandsExpandableStrings) {
@@ -339,20 +365,20 @@ TEST_F(ShellRegistryContract, GetValueExpandsExpandableStrings) {
 
     DWORD type = 0, size = 0;
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-              SHGetValueA(HKEY_CURRENT_USER, kBase, "Expand", &type, nullptr, &size));
+              SHGetValueA(HKEY_CURRENT_USER, Base(), "Expand", &type, nullptr, &size));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
     EXPECT_GE(size, wanted.size() + 1);
     std::vector<char> data(size);
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-              SHGetValueA(HKEY_CURRENT_USER, kBase, "Expand", &type, data.data(), &size));
+              SHGetValueA(HKEY_CURRENT_USER, Base(), "Expand", &type, data.data(), &size));
     EXPECT_EQ(0, lstrcmpiA(wanted.c_str(), data.data())) << data.data();
 }
 
 TEST_F(ShellRegistryContract, SetValueCreatesTheKeyPath) {
     const char text[] = "v";
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-              SHSetValueA(HKEY_CURRENT_USER, "Software\\KelvaneContract\\New\\Deeper", "Name",
-                          REG_SZ, text, sizeof(text)));
+              SHSetValueA(HKEY_CURRENT_USER, Under("New\\Deeper").c_str(), "Name", REG_SZ, text,
+                          sizeof(text)));
     HKEY key = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(base_, "New\\Deeper", 0, KEY_READ, &key));
     EXPECT_EQ(Sz("v"), Query(key, "Name").data);
@@ -364,38 +390,38 @@ TEST_F(ShellRegistryContract, DeleteValueTakesTrailingSeparatorAndEmptyName) {
     SetSz(key, "", "default");
     SetSz(key, "Path", "p");
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-              SHDeleteValueA(HKEY_CURRENT_USER, "Software\\KelvaneContract\\Vendor\\", ""));
+              SHDeleteValueA(HKEY_CURRENT_USER, Under("Vendor\\").c_str(), ""));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, Query(key, nullptr).status);
     EXPECT_EQ(ERROR_SUCCESS, Query(key, "Path").status);
 
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-              SHDeleteValueA(HKEY_CURRENT_USER, "Software\\KelvaneContract\\Vendor", "PATH"));
+              SHDeleteValueA(HKEY_CURRENT_USER, Under("Vendor").c_str(), "PATH"));
     EXPECT_TRUE(ValueNames(key).empty());
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND),
-              SHDeleteValueA(HKEY_CURRENT_USER, "Software\\KelvaneContract\\Vendor", "Path"));
+              SHDeleteValueA(HKEY_CURRENT_USER, Under("Vendor").c_str(), "Path"));
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND),
-              SHDeleteValueA(HKEY_CURRENT_USER, "Software\\KelvaneContract\\Absent", "Path"));
+              SHDeleteValueA(HKEY_CURRENT_USER, Under("Absent").c_str(), "Path"));
     RegCloseKey(key);
 }
 
 TEST_F(ShellRegistryContract, DeleteEmptyKeyKeepsAKeyWithSubKeys) {
     RegCloseKey(Create("Vendor\\Sub"));
     EXPECT_EQ(static_cast<DWORD>(ERROR_KEY_HAS_CHILDREN),
-              SHDeleteEmptyKeyA(HKEY_CURRENT_USER, "Software\\KelvaneContract\\Vendor"));
+              SHDeleteEmptyKeyA(HKEY_CURRENT_USER, Under("Vendor").c_str()));
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-              SHDeleteEmptyKeyA(HKEY_CURRENT_USER, "Software\\KelvaneContract\\Vendor\\Sub"));
+              SHDeleteEmptyKeyA(HKEY_CURRENT_USER, Under("Vendor\\Sub").c_str()));
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-              SHDeleteEmptyKeyA(HKEY_CURRENT_USER, "Software\\KelvaneContract\\Vendor"));
+              SHDeleteEmptyKeyA(HKEY_CURRENT_USER, Under("Vendor").c_str()));
     EXPECT_TRUE(SubKeyNames(base_).empty());
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND),
-              SHDeleteEmptyKeyA(HKEY_CURRENT_USER, "Software\\KelvaneContract\\Vendor"));
+              SHDeleteEmptyKeyA(HKEY_CURRENT_USER, Under("Vendor").c_str()));
 }
 
 TEST_F(ShellRegistryContract, DeleteEmptyKeyKeepsAKeyWithValues) {
     HKEY key = Create("Vendor");
     SetSz(key, "Left", "x");
     RegCloseKey(key);
-    DWORD result = SHDeleteEmptyKeyA(HKEY_CURRENT_USER, "Software\\KelvaneContract\\Vendor");
+    DWORD result = SHDeleteEmptyKeyA(HKEY_CURRENT_USER, Under("Vendor").c_str());
     if (KV_WINE_DIFFERS("Wine's SHDeleteEmptyKeyA deletes a key that still holds values")) {
         EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), result);
         EXPECT_TRUE(SubKeyNames(base_).empty());
@@ -411,10 +437,10 @@ TEST_F(ShellRegistryContract, DeleteKeyRemovesTheWholeTree) {
     RegCloseKey(key);
     RegCloseKey(Create("Vendor\\C"));
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-              SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\KelvaneContract\\Vendor"));
+              SHDeleteKeyA(HKEY_CURRENT_USER, Under("Vendor").c_str()));
     EXPECT_TRUE(SubKeyNames(base_).empty());
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND),
-              SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\KelvaneContract\\Vendor"));
+              SHDeleteKeyA(HKEY_CURRENT_USER, Under("Vendor").c_str()));
 }
 
 } // namespace

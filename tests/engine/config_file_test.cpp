@@ -60,12 +60,11 @@ TEST_F(ConfigFileTest, WorkedExampleFillsTheEightSetsAndLogsEveryStep) {
     EXPECT_TRUE(engine.m_ignoreRegValues.IsEmpty());
     EXPECT_STREQ(kProfile, engine.m_configPath);
 
-    EXPECT_EQ((Lines{"Kelvane v.NO_VERSION", "0000 InitConfigFile: C:\\Tools\\Kelvane.cfg",
+    EXPECT_EQ((Lines{"Kelvane v.1.1.213.0 DEBUG", "0000 InitConfigFile: C:\\Tools\\Kelvane.cfg",
                      "0000 InitIgnoreServiceList: 0 items", "0000 InitRemoveServiceList: 1 items",
-                     "0000 InitIgnoreRegValueList: 0 items",
-                     "0000 InitRemoveRegValueList: 1 items", "0000 InitIgnoreRegKeyList: 1 items",
-                     "0000 InitRemoveRegKeyList: 1 items", "0000 InitIgnoreFileList: 1 items",
-                     "0000 InitRemoveFileList: 1 items", ""}),
+                     "0000 InitIgnoreRegValueList: 0 items", "0000 InitRemoveRegValueList: 1 items",
+                     "0000 InitIgnoreRegKeyList: 1 items", "0000 InitRemoveRegKeyList: 1 items",
+                     "0000 InitIgnoreFileList: 1 items", "0000 InitRemoveFileList: 1 items"}),
               LogLines());
 }
 
@@ -77,7 +76,7 @@ TEST_F(ConfigFileTest, ProfileAndLogFollowTheProgramFileName) {
     EXPECT_STREQ("D:\\Kit\\cleanup.cfg", engine.m_configPath);
     Lines lines = LogLines("D:\\Kit\\cleanup.log");
     ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ("cleanup v.NO_VERSION", lines[0]);
+    EXPECT_EQ("cleanup v.1.1.213.0 DEBUG", lines[0]);
     EXPECT_EQ("0000 InitConfigFile: D:\\Kit\\cleanup.cfg", lines[1]);
 }
 
@@ -109,7 +108,7 @@ TEST_F(ConfigFileTest, ProgramPathThatDoesNotFitIsNotCutIntoAnotherName) {
 TEST_F(ConfigFileTest, MissingProfileFailsWithItsPath) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), engine.CreateProfile());
     EXPECT_STREQ(kProfile, engine.m_configPath);
-    EXPECT_EQ((Lines{"Kelvane v.NO_VERSION", "0002 InitConfigFile: C:\\Tools\\Kelvane.cfg", ""}),
+    EXPECT_EQ((Lines{"Kelvane v.1.1.213.0 DEBUG", "0002 InitConfigFile: C:\\Tools\\Kelvane.cfg"}),
               LogLines());
 }
 
@@ -119,7 +118,7 @@ TEST_F(ConfigFileTest, CancelBeforeTheRunIsNoticedAtTheEndOfInitConfigFile) {
 
     EXPECT_EQ(static_cast<DWORD>(ERROR_CANCELLED), engine.CreateProfile());
     EXPECT_EQ(1, StateReads());
-    EXPECT_EQ((Lines{"Kelvane v.NO_VERSION", "1223 InitConfigFile: C:\\Tools\\Kelvane.cfg", ""}),
+    EXPECT_EQ((Lines{"Kelvane v.1.1.213.0 DEBUG", "1223 InitConfigFile: C:\\Tools\\Kelvane.cfg"}),
               LogLines());
     EXPECT_TRUE(engine.m_removeServices.IsEmpty());
 }
@@ -132,73 +131,56 @@ TEST_F(ConfigFileTest, ProfileThatCannotBeOpenedAsAStreamFailsTheFirstLoader) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), engine.CreateProfile());
     EXPECT_STREQ("unknown error", engine.m_errorText);
     Lines lines = LogLines();
-    ASSERT_EQ(4u, lines.size());
+    ASSERT_EQ(3u, lines.size());
     EXPECT_EQ("0032 InitIgnoreServiceList: unknown error", lines[2]);
 }
 
 TEST_F(ConfigFileTest, MissingSectionFailsAtItsFirstLoader) {
     WriteProfile("[service 1]\n[registry key 1]\n[registry value 1]\n");
-
     EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_CONFIGURATION), engine.CreateProfile());
     Lines lines = LogLines();
-    ASSERT_EQ(10u, lines.size());
-    EXPECT_EQ("0000 InitRemoveRegKeyList: 0 items", lines[7]);
+    ASSERT_EQ(9u, lines.size());
     EXPECT_EQ("1610 InitIgnoreFileList: unknown error", lines[8]);
-}
 
-TEST_F(ConfigFileTest, EmptyProfileFailsAtTheServiceSection) {
+    TraceResetForTests();
     WriteProfile("");
     EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_CONFIGURATION), engine.CreateProfile());
-    Lines lines = LogLines();
-    ASSERT_EQ(4u, lines.size());
-    EXPECT_EQ("1610 InitIgnoreServiceList: unknown error", lines[2]);
+    EXPECT_EQ("1610 InitIgnoreServiceList: unknown error", LogLines().back());
 }
 
-TEST_F(ConfigFileTest, CancelRightAfterTheHeaderKeepsTheErrorText) {
-    WriteProfile(kWorkedExample);
-    CancelFromRead(2); // 1: end of InitConfigFile, 2: after the service header
-
-    EXPECT_EQ(static_cast<DWORD>(ERROR_CANCELLED), engine.CreateProfile());
-    EXPECT_STREQ("unknown error", engine.m_errorText);
-    Lines lines = LogLines();
-    ASSERT_EQ(4u, lines.size());
-    EXPECT_EQ("1223 InitIgnoreServiceList: unknown error", lines[2]);
-}
-
-TEST_F(ConfigFileTest, CancelBeforeAnyEntryLineLeavesAnEmptyErrorText) {
-    WriteProfile(kWorkedExample);
-    CancelFromRead(3);
-
-    EXPECT_EQ(static_cast<DWORD>(ERROR_CANCELLED), engine.CreateProfile());
-    EXPECT_STREQ("", engine.m_errorText);
-    Lines lines = LogLines();
-    ASSERT_EQ(4u, lines.size());
-    EXPECT_EQ("1223 InitIgnoreServiceList: ", lines[2]);
-}
-
-TEST_F(ConfigFileTest, CancelInsideASectionReportsTheLineLastRead) {
-    // Reads of the state: 1 end of InitConfigFile; ignore list: 2 after the header, 3-6 before
-    // each line up to the next header; remove list: 7 after the header, 8 before the entry,
-    // 9 before the comment, 10 before the next header.
+// Reads of the state for this profile: 1 at the end of InitConfigFile; ignore list: 2 after the
+// header, 3-6 before each line up to the next header and to leave; remove list: 7 after the
+// header, 8 before the entry, 9 before the comment, 10 before the next header.
+TEST_F(ConfigFileTest, CancelInASectionReportsTheLineInTheBuffer) {
     const std::string service = "[service 1]\n"
                                 "remove=SERVICE_NAME,BY_VALUE,Alpha\n"
                                 "; note\n";
-    CancelFromRead(10);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_CANCELLED), LoadServiceSection(service));
-    EXPECT_STREQ("; note", engine.m_errorText);
-    EXPECT_EQ(Lines{"ALPHA"}, Items(engine.m_removeServices));
-    Lines lines = LogLines();
-    ASSERT_EQ(5u, lines.size());
-    EXPECT_EQ("1223 InitRemoveServiceList: ; note", lines[3]);
-}
-
-TEST_F(ConfigFileTest, CancelAfterAnEntryReportsThatEntry) {
-    const std::string service = "[service 1]\n"
-                                "remove=SERVICE_NAME,BY_VALUE,Alpha\n"
-                                "; note\n";
-    CancelFromRead(9);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_CANCELLED), LoadServiceSection(service));
-    EXPECT_STREQ("remove=SERVICE_NAME,BY_VALUE,Alpha", engine.m_errorText);
+    struct Case {
+        int read;
+        const char* errorText;
+        const char* line;
+    };
+    const Case cases[] = {
+        {2, "unknown error", "1223 InitIgnoreServiceList: unknown error"},
+        {3, "", "1223 InitIgnoreServiceList: "},
+        {9, "remove=SERVICE_NAME,BY_VALUE,Alpha",
+         "1223 InitRemoveServiceList: remove=SERVICE_NAME,BY_VALUE,Alpha"},
+        {10, "; note", "1223 InitRemoveServiceList: ; note"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.read);
+        TraceResetForTests();
+        CUninstallDlg stand_in;
+        stand_in.m_cancelFromRead = test.read;
+        CUninstallEngine fresh;
+        fresh.SetDialog(&stand_in);
+        WriteProfile(service + kOtherSections);
+        EXPECT_EQ(static_cast<DWORD>(ERROR_CANCELLED), fresh.CreateProfile());
+        EXPECT_EQ(test.read, stand_in.m_stateReads.load());
+        EXPECT_STREQ(test.errorText, fresh.m_errorText);
+        EXPECT_EQ(test.line, LogLines().back());
+        EXPECT_EQ(test.read < 9 ? 0u : 1u, fresh.m_removeServices.Count());
+    }
 }
 
 TEST_F(ConfigFileTest, FullLoadPollsOncePerHeaderAndLine) {
@@ -214,11 +196,16 @@ TEST_F(ConfigFileTest, FullLoadPollsOncePerHeaderAndLine) {
 
 TEST_F(ConfigFileTest, UnknownOrMalformedEntriesFailWithTheirLine) {
     const char* const entries[] = {
-        "remove=FILE_NAME,BY_REFERENCE,C:\\X",   "remove= FILE_NAME,BY_VALUE,C:\\X",
-        "remove=REG_KEY, BY_VALUE,HKEY_USERS\\X", "remove=REG_KEY,BY_REFERENCE,HKEY_USERS\\X",
-        "remove=FILE,BY_VALUE,C:\\X",             "remove=FILE_NAME,BY_VALUES,C:\\X",
-        "remove=FILE_NAME",                       "remove=SERVICE_NAME,BY_DATA_MATCH,X",
-        "remove=REG_VALUE_EXPAND,BY_VALUE,X",     "remove=REG_KEY_EXPAND,BY_VALUE,X",
+        "remove=FILE_NAME,BY_REFERENCE,C:\\X",
+        "remove= FILE_NAME,BY_VALUE,C:\\X",
+        "remove=REG_KEY, BY_VALUE,HKEY_USERS\\X",
+        "remove=REG_KEY,BY_REFERENCE,HKEY_USERS\\X",
+        "remove=FILE,BY_VALUE,C:\\X",
+        "remove=FILE_NAME,BY_VALUES,C:\\X",
+        "remove=FILE_NAME",
+        "remove=SERVICE_NAME,BY_DATA_MATCH,X",
+        "remove=REG_VALUE_EXPAND,BY_VALUE,X",
+        "remove=REG_KEY_EXPAND,BY_VALUE,X",
     };
     for (const char* entry : entries) {
         SCOPED_TRACE(entry);
@@ -232,7 +219,7 @@ TEST_F(ConfigFileTest, UnknownOrMalformedEntriesFailWithTheirLine) {
         EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_CONFIGURATION), fresh.CreateProfile());
         EXPECT_STREQ(entry, fresh.m_errorText);
         Lines lines = LogLines();
-        ASSERT_EQ(11u, lines.size());
+        ASSERT_EQ(10u, lines.size());
         EXPECT_EQ(std::string("1610 InitRemoveFileList: ") + entry, lines[9]);
         EXPECT_TRUE(fresh.m_removeFiles.IsEmpty());
     }
@@ -250,7 +237,7 @@ TEST_F(ConfigFileTest, FailingDiscoveryStopsTheProfileWithItsResult) {
                  engine.m_errorText);
     EXPECT_EQ(Lines{"HKEY_LOCAL_MACHINE\\SOFTWARE\\FIRST"}, Items(engine.m_removeRegKeys));
     Lines lines = LogLines();
-    ASSERT_EQ(9u, lines.size());
+    ASSERT_EQ(8u, lines.size());
     EXPECT_EQ("0013 InitRemoveRegKeyList: "
               "remove=REG_KEY,BY_VALUE,HKEY_LOCAL_MACHINE\\Software\\Vend*\\Path",
               lines[7]);
@@ -263,22 +250,21 @@ TEST_F(ConfigFileTest, FailureWithoutErrorTextFallsBackToTheCountForm) {
 
     EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_CONFIGURATION), engine.CreateProfile());
     Lines lines = LogLines();
-    ASSERT_EQ(6u, lines.size());
+    ASSERT_EQ(5u, lines.size());
     EXPECT_EQ("0000 InitRemoveServiceList: 1 items", lines[3]);
     EXPECT_EQ("1610 InitIgnoreRegValueList: 0 items", lines[4]);
 }
 
 // Sections and keys.
 
-TEST_F(ConfigFileTest, HeaderIsRecognisedAsALinePrefixWithoutRegardToCase) {
+TEST_F(ConfigFileTest, HeaderIsALinePrefixWithoutRegardToCase) {
     EXPECT_EQ(0u, LoadServiceSection("[SERVICE 1] old entries\nremove=SERVICE_NAME,BY_VALUE,A\n"));
     EXPECT_EQ(Lines{"A"}, Items(engine.m_removeServices));
-}
 
-TEST_F(ConfigFileTest, IndentedOrOtherNumberedHeadersAreNotSections) {
+    TraceResetForTests();
     EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_CONFIGURATION),
-              LoadServiceSection(" [service 1]\n[service 2]\nremove=SERVICE_NAME,BY_VALUE,A\n"));
-    EXPECT_TRUE(engine.m_removeServices.IsEmpty());
+              LoadServiceSection(" [service 1]\n[service 2]\nremove=SERVICE_NAME,BY_VALUE,B\n"));
+    EXPECT_EQ(Lines{"A"}, Items(engine.m_removeServices));
 }
 
 TEST_F(ConfigFileTest, AnyBracketLineEndsTheSectionAndOnlyTheFirstHeaderCounts) {
@@ -337,21 +323,15 @@ TEST_F(ConfigFileTest, LastLineWithoutLineFeedIsRead) {
 
 TEST_F(ConfigFileTest, LongLineIsReadIn359CharacterPieces) {
     const std::string key = "remove=SERVICE_NAME,BY_VALUE,";
-    const std::string first = std::string(359 - key.size(), 'N');
-    const std::string rest = key + "TAIL";
-    WriteProfile("[service 1]\n" + key + first + rest + "\n");
+    const std::string cut = std::string(359 - key.size(), 'N');
+    const std::string exact = std::string(359 - key.size(), 'M');
+    // The rest of a longer line is a line of its own; a line of exactly 359 characters leaves
+    // only its line feed, an empty line.
+    WriteProfile("[service 1]\n" + key + cut + key + "TAIL\n" + key + exact + "\n" + key +
+                 "NEXT\n");
 
     EXPECT_EQ(0u, ReadRemoveServices());
-    EXPECT_EQ((Lines{first, "TAIL"}), Items(engine.m_removeServices));
-}
-
-TEST_F(ConfigFileTest, LineOfExactly359CharactersIsOneEntry) {
-    const std::string key = "remove=SERVICE_NAME,BY_VALUE,";
-    const std::string name = std::string(359 - key.size(), 'M');
-    WriteProfile("[service 1]\n" + key + name + "\nremove=SERVICE_NAME,BY_VALUE,NEXT\n");
-
-    EXPECT_EQ(0u, ReadRemoveServices());
-    EXPECT_EQ((Lines{name, "NEXT"}), Items(engine.m_removeServices));
+    EXPECT_EQ((Lines{exact, cut, "NEXT", "TAIL"}), Items(engine.m_removeServices));
 }
 
 TEST_F(ConfigFileTest, LastEntryIsDispatchedOnce) {

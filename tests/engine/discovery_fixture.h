@@ -7,13 +7,21 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 class DiscoveryTest : public ::testing::Test {
 protected:
     typedef DWORD (CUninstallEngine::*FindOperation)(TSet&, char*);
+    typedef std::vector<std::string> Strings;
+
+    // A data-match entry's fields as the profile writes them: quoted and separated by commas.
+    static std::string Fields(const Strings& fields) {
+        std::string text;
+        for (const std::string& field : fields)
+            text += (text.empty() ? "\"" : ",\"") + field + "\"";
+        return text;
+    }
 
     void SetUp() override { sim::Reset(); }
 
@@ -26,15 +34,14 @@ protected:
         return (engine.*operation)(found, text.data());
     }
 
-    // The items of a set in set order.
-    static std::vector<std::string> Items(TSet& set) {
-        std::vector<std::string> items;
+    // The items found so far, in set order.
+    Strings Found() {
+        Strings items;
         char* item = nullptr;
-        for (DWORD r = set.GetFirst(&item); r == ERROR_SUCCESS; r = set.GetNext(&item))
+        for (DWORD r = found.GetFirst(&item); r == ERROR_SUCCESS; r = found.GetNext(&item))
             items.push_back(item);
         return items;
     }
-    std::vector<std::string> Found() { return Items(found); }
 
     CUninstallEngine engine;
     TSet found;

@@ -40,8 +40,8 @@ protected:
         size_t start = 0;
         while (start < content.size()) {
             size_t end = content.find("\r\n", start);
-            std::string line = content.substr(start, end == std::string::npos ? std::string::npos
-                                                                               : end - start);
+            std::string line =
+                content.substr(start, end == std::string::npos ? std::string::npos : end - start);
             size_t tab = line.find('\t');
             lines.push_back(tab == std::string::npos ? line : line.substr(tab + 1));
             if (end == std::string::npos)

@@ -15,7 +15,7 @@ class LogFileTest : public EngineTest {};
 TEST_F(LogFileTest, LogIsCreatedAnewBesideTheProgram) {
     sim::AddFile(kLog, "old run\r\n");
     OpenLogFile(nullptr, FALSE, nullptr);
-    EXPECT_EQ((Lines{"Kelvane v.NO_VERSION", ""}), LogLines());
+    EXPECT_EQ((Lines{"Kelvane v.1.1.213.0 DEBUG"}), LogLines());
     // Every line carries the date and time in front: "YY/MM/DD hh:mm:ss" and a tab.
     std::string content = sim::FileContent(kLog);
     ASSERT_GT(content.size(), 18u);
@@ -23,21 +23,61 @@ TEST_F(LogFileTest, LogIsCreatedAnewBesideTheProgram) {
     EXPECT_EQ('/', content[2]);
 }
 
+TEST_F(LogFileTest, VersionLineComesFromTheVersionResource) {
+    struct Case {
+        WORD version[4];
+        DWORD flags;
+        const char* line;
+    };
+    const Case cases[] = {
+        {{2, 0, 7, 1}, 0, "Kelvane v.2.0.7.1"},
+        {{65535, 1, 0, 40000}, VS_FF_DEBUG, "Kelvane v.65535.1.0.40000 DEBUG"},
+        // Only the debug bit counts; the other flags are not looked at.
+        {{1, 2, 3, 4}, 0x3E, "Kelvane v.1.2.3.4"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.line);
+        TraceResetForTests();
+        sim::SetVersionResource(test.version[0], test.version[1], test.version[2], test.version[3],
+                                test.flags);
+        OpenLogFile(nullptr, FALSE, nullptr);
+        EXPECT_EQ(Lines{test.line}, LogLines());
+    }
+}
+
+TEST_F(LogFileTest, UnreadableVersionResourceGivesNoVersion) {
+    sim::RemoveVersionResource();
+    OpenLogFile(nullptr, FALSE, nullptr);
+    EXPECT_EQ(Lines{"Kelvane v.NO_VERSION"}, LogLines());
+
+    TraceResetForTests();
+    sim::SetVersionResource(1, 2, 3, 4);
+    sim::InjectFault("GetFileVersionInfoA", ERROR_ACCESS_DENIED);
+    OpenLogFile(nullptr, FALSE, nullptr);
+    EXPECT_EQ(Lines{"Kelvane v.NO_VERSION"}, LogLines());
+
+    TraceResetForTests();
+    sim::InjectFault("VerQueryValueA", ERROR_RESOURCE_DATA_NOT_FOUND);
+    OpenLogFile(nullptr, FALSE, nullptr);
+    EXPECT_EQ(Lines{"Kelvane v.NO_VERSION"}, LogLines());
+}
+
 TEST_F(LogFileTest, AppendKeepsThePreviousRun) {
     sim::AddFile(kLog, "old run\r\n");
     OpenLogFile(nullptr, TRUE, nullptr);
-    EXPECT_EQ((Lines{"old run", "Kelvane v.NO_VERSION", ""}), LogLines());
+    EXPECT_EQ((Lines{"old run", "Kelvane v.1.1.213.0 DEBUG"}), LogLines());
 }
 
 TEST_F(LogFileTest, BaseNameIsCutBeforeTheLastDotOfTheFileNameOnly) {
+    sim::AddFolder("C:\\v1.2");
     sim::SetModulePath("C:\\v1.2\\my.tool.exe");
     OpenLogFile(nullptr, FALSE, nullptr);
-    EXPECT_EQ((Lines{"my.tool v.NO_VERSION", ""}), LogLines("C:\\v1.2\\my.tool.log"));
+    EXPECT_EQ((Lines{"my.tool v.1.1.213.0 DEBUG"}), LogLines("C:\\v1.2\\my.tool.log"));
 
     TraceResetForTests();
     sim::SetModulePath("C:\\v1.2\\kelvane");
     OpenLogFile(nullptr, FALSE, nullptr);
-    EXPECT_EQ((Lines{"kelvane v.NO_VERSION", ""}), LogLines("C:\\v1.2\\kelvane.log"));
+    EXPECT_EQ((Lines{"kelvane v.1.1.213.0 DEBUG"}), LogLines("C:\\v1.2\\kelvane.log"));
 }
 
 TEST_F(LogFileTest, DoubleByteNameIsNotCutAtATrailByte) {
@@ -46,31 +86,32 @@ TEST_F(LogFileTest, DoubleByteNameIsNotCutAtATrailByte) {
     const std::string name = "\x95\x5C";
     sim::SetModulePath(("C:\\Tools\\" + name + ".exe").c_str());
     OpenLogFile(nullptr, FALSE, nullptr);
-    EXPECT_EQ((Lines{name + " v.NO_VERSION", ""}), LogLines(("C:\\Tools\\" + name + ".log").c_str()));
+    EXPECT_EQ((Lines{name + " v.1.1.213.0 DEBUG"}),
+              LogLines(("C:\\Tools\\" + name + ".log").c_str()));
 }
 
 TEST_F(LogFileTest, OpenLogOnlyReceivesTheVersionLine) {
     TraceOpenLog("C:\\Tools\\earlier.log", "w");
     OpenLogFile(nullptr, FALSE, nullptr);
     EXPECT_FALSE(sim::Exists(kLog));
-    EXPECT_EQ((Lines{"Kelvane v.NO_VERSION", ""}), LogLines("C:\\Tools\\earlier.log"));
+    EXPECT_EQ((Lines{"Kelvane v.1.1.213.0 DEBUG"}), LogLines("C:\\Tools\\earlier.log"));
 }
 
 TEST_F(LogFileTest, GivenFolderReceivesTheLogWithOrWithoutATrailingSeparator) {
     sim::AddFolder("D:\\Logs");
     OpenLogFile(nullptr, FALSE, "D:\\Logs");
-    EXPECT_EQ((Lines{"Kelvane v.NO_VERSION", ""}), LogLines("D:\\Logs\\Kelvane.log"));
+    EXPECT_EQ((Lines{"Kelvane v.1.1.213.0 DEBUG"}), LogLines("D:\\Logs\\Kelvane.log"));
 
     TraceResetForTests();
     sim::AddFolder("E:\\Logs");
     OpenLogFile(nullptr, FALSE, "E:\\Logs\\");
-    EXPECT_EQ((Lines{"Kelvane v.NO_VERSION", ""}), LogLines("E:\\Logs\\Kelvane.log"));
+    EXPECT_EQ((Lines{"Kelvane v.1.1.213.0 DEBUG"}), LogLines("E:\\Logs\\Kelvane.log"));
     EXPECT_FALSE(sim::Exists("E:\\Kelvane.log"));
 }
 
 TEST_F(LogFileTest, MissingFolderFallsBackToTheProgramFolder) {
     OpenLogFile(nullptr, FALSE, "D:\\Missing");
-    EXPECT_EQ((Lines{"Kelvane v.NO_VERSION", ""}), LogLines());
+    EXPECT_EQ((Lines{"Kelvane v.1.1.213.0 DEBUG"}), LogLines());
 }
 
 TEST_F(LogFileTest, NameThatWouldNotFitLeavesTheRunWithoutALog) {

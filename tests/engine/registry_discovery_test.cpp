@@ -1,227 +1,151 @@
 // Registry discovery: REG_VALUE and REG_KEY entries resolved against a simulated registry.
 #include "discovery_fixture.h"
 
-#include "sim/control_registry.h"
-
 #include <string>
-#include <vector>
-
-using Strings = std::vector<std::string>;
 
 namespace {
 
-const char* const kRun = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char* const kRunItem =
-    "HKEY_CURRENT_USER\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN\\";
-const char* const kUninstall =
-    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const char* const kUninstallItem =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL\\";
+const auto kValues = &CUninstallEngine::FindRegValuesByValue;
+const auto kKeys = &CUninstallEngine::FindRegKeysByValue;
+const auto kReference = &CUninstallEngine::FindRegValueByReference;
+const auto kValueData = &CUninstallEngine::FindRegValuesByDataMatch;
+const auto kKeyData = &CUninstallEngine::FindRegKeysByDataMatch;
 
-// A data-match entry's fields as the profile writes them: quoted and separated by commas.
-std::string Fields(const Strings& fields) {
-    std::string text;
-    for (const std::string& field : fields)
-        text += (text.empty() ? "\"" : ",\"") + field + "\"";
-    return text;
-}
+const std::string kVendor = "HKEY_LOCAL_MACHINE\\Software\\Vendor";
+const std::string kVendorItem = "HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\";
+const std::string kRun = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const std::string kRunItem =
+    "HKEY_CURRENT_USER\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN\\";
+const std::string kUninstall =
+    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 } // namespace
 
 class RegistryDiscoveryTest : public DiscoveryTest {};
 
-TEST_F(RegistryDiscoveryTest, LiteralValueAndKeyAreAddedWhetherOrNotTheyExist) {
-    const char* entry = "HKEY_LOCAL_MACHINE\\Software\\Vendor\\InstallPath";
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValuesByValue, entry));
-    EXPECT_EQ(Strings{"HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\INSTALLPATH"}, Found());
+TEST_F(RegistryDiscoveryTest, LiteralEntriesAreAddedWhetherOrNotTheyExist) {
+    EXPECT_EQ(0u, Find(kValues, kVendor + "\\InstallPath"));
+    sim::SetString(kVendor.c_str(), "InstallPath", "C:\\Vendor");
+    EXPECT_EQ(0u, Find(kValues, kVendor + "\\InstallPath"));
+    EXPECT_EQ(0u, Find(kKeys, "HKEY_LOCAL_MACHINE\\Software\\Gone"));
+    EXPECT_EQ((Strings{"HKEY_LOCAL_MACHINE\\SOFTWARE\\GONE", kVendorItem + "INSTALLPATH"}),
+              Found());
+}
 
-    sim::SetString("HKEY_LOCAL_MACHINE\\Software\\Vendor", "InstallPath", "C:\\Vendor");
+TEST_F(RegistryDiscoveryTest, NamePatternsAddMatchingNamesOrTheTextOverAMissingKey) {
+    sim::SetString(kRun.c_str(), "Vendor Agent", "agent.exe");
+    sim::SetString(kRun.c_str(), "Other", "other.exe");
+    sim::SetDword(kRun.c_str(), "vendortray", 1);
+    sim::AddKey((kVendor + " Labs\\Deeper").c_str());
     sim::AddKey("HKEY_LOCAL_MACHINE\\Software\\Other");
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValuesByValue, entry));
-    EXPECT_EQ(0u,
-              Find(&CUninstallEngine::FindRegKeysByValue, "HKEY_LOCAL_MACHINE\\Software\\Gone"));
-    EXPECT_EQ((Strings{"HKEY_LOCAL_MACHINE\\SOFTWARE\\GONE",
-                       "HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\INSTALLPATH"}),
+    EXPECT_EQ(0u, Find(kValues, kRun + "\\Vendor*"));
+    EXPECT_EQ(0u, Find(kKeys, "HKEY_LOCAL_MACHINE\\Software\\Vendor*"));
+    EXPECT_EQ(0u, Find(kValues, "HKEY_CURRENT_USER\\Gone\\Vendor*"));
+    EXPECT_EQ((Strings{"HKEY_CURRENT_USER\\GONE\\VENDOR*", kRunItem + "VENDOR AGENT",
+                       kRunItem + "VENDORTRAY", "HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR LABS"}),
               Found());
 }
 
-TEST_F(RegistryDiscoveryTest, ValueNamePatternAddsEachMatchingValueUpperCased) {
-    sim::SetString(kRun, "Vendor Agent", "agent.exe");
-    sim::SetString(kRun, "Other", "other.exe");
-    sim::SetDword(kRun, "vendortray", 1);
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValuesByValue, std::string(kRun) + "\\Vendor*"));
-    EXPECT_EQ(
-        (Strings{std::string(kRunItem) + "VENDOR AGENT", std::string(kRunItem) + "VENDORTRAY"}),
-        Found());
+TEST_F(RegistryDiscoveryTest, StarAddsTheDefaultValueAsAnItemEndingInASeparator) {
+    sim::SetString(kVendor.c_str(), "Path", "C:\\Vendor");
+    EXPECT_EQ(0u, Find(kValues, kVendor + "\\*"));
+    EXPECT_EQ(Strings{kVendorItem + "PATH"}, Found());
+    sim::SetDefault(kVendor.c_str(), "Vendor Suite");
+    EXPECT_EQ(0u, Find(kValues, kVendor + "\\*"));
+    EXPECT_EQ((Strings{kVendorItem, kVendorItem + "PATH"}), Found());
 }
 
-TEST_F(RegistryDiscoveryTest, PatternOverAMissingKeyAddsTheEntryTextItself) {
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValuesByValue, std::string(kRun) + "\\Vendor*"));
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegKeysByValue, "HKEY_LOCAL_MACHINE\\Software\\V?"));
-    EXPECT_EQ((Strings{std::string(kRunItem) + "VENDOR*", "HKEY_LOCAL_MACHINE\\SOFTWARE\\V?"}),
-              Found());
-}
-
-TEST_F(RegistryDiscoveryTest, StarOverAKeyWithADefaultValueAddsTheDefaultValueItem) {
-    const char* key = "HKEY_LOCAL_MACHINE\\Software\\Vendor";
-    sim::SetString(key, "Path", "C:\\Vendor");
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValuesByValue, std::string(key) + "\\*"));
-    EXPECT_EQ(Strings{"HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\PATH"}, Found());
-
-    sim::SetDefault(key, "Vendor Suite");
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValuesByValue, std::string(key) + "\\*"));
-    EXPECT_EQ((Strings{"HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\",
-                       "HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\PATH"}),
-              Found());
-}
-
-TEST_F(RegistryDiscoveryTest, KeyNamePatternAddsMatchingSubkeysOnly) {
-    sim::AddKey("HKEY_LOCAL_MACHINE\\Software\\Vendor");
-    sim::AddKey("HKEY_LOCAL_MACHINE\\Software\\vendor labs\\Deeper");
-    sim::AddKey("HKEY_LOCAL_MACHINE\\Software\\Other");
-    sim::SetString("HKEY_LOCAL_MACHINE\\Software", "VendorValue", "not a key");
-    EXPECT_EQ(0u,
-              Find(&CUninstallEngine::FindRegKeysByValue, "HKEY_LOCAL_MACHINE\\Software\\Vendor*"));
-    EXPECT_EQ((Strings{"HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR",
-                       "HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR LABS"}),
-              Found());
-}
-
-TEST_F(RegistryDiscoveryTest, WildcardInTheKeyPathFailsTheEntry) {
-    sim::SetString("HKEY_LOCAL_MACHINE\\Software\\Vendor", "Path", "C:\\Vendor");
-    const char* entry = "HKEY_LOCAL_MACHINE\\Software\\Vend*\\Path";
-    EXPECT_EQ(13u, Find(&CUninstallEngine::FindRegValuesByValue, entry));
-    EXPECT_EQ(13u, Find(&CUninstallEngine::FindRegKeysByValue, entry));
-    EXPECT_EQ(13u, Find(&CUninstallEngine::FindRegValueByReference, entry));
-    EXPECT_EQ(13u, Find(&CUninstallEngine::FindRegValuesByValue, ""));
+TEST_F(RegistryDiscoveryTest, WildcardInTheKeyPathOrEmptyDataFailsTheEntry) {
+    sim::SetString(kVendor.c_str(), "Path", "C:\\Vendor");
+    for (auto operation : {kValues, kKeys, kReference})
+        EXPECT_EQ(13u, Find(operation, "HKEY_LOCAL_MACHINE\\Software\\Vend*\\Path"));
+    EXPECT_EQ(13u, Find(kValues, ""));
+    EXPECT_EQ(13u, Find(kValueData, Fields({"HKEY_LOCAL_MACHINE\\Soft*\\Vendor\\*", "x"})));
     EXPECT_TRUE(Found().empty());
 }
 
-TEST_F(RegistryDiscoveryTest, ReferenceAddsTheStoredPathExactlyAsWritten) {
-    const char* key = "HKEY_LOCAL_MACHINE\\Software\\Vendor";
-    sim::SetString(key, "InstallPath", "C:\\Program Files\\Vendor");
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValueByReference,
-                       "hkey_local_machine\\software\\vendor\\installpath"));
-    EXPECT_EQ(Strings{"C:\\Program Files\\Vendor"}, Found());
+TEST_F(RegistryDiscoveryTest, ReferenceAddsTheStoredStringExactlyAsWritten) {
+    sim::SetString(kVendor.c_str(), "InstallPath", "C:\\Program Files\\Vendor");
+    // Stored without a terminator: only the stored bytes are taken.
+    sim::SetValue(kVendor.c_str(), "Raw", REG_SZ, "C:\\Raw");
+    EXPECT_EQ(0u, Find(kReference, "hkey_local_machine\\software\\vendor\\installpath"));
+    EXPECT_EQ(0u, Find(kReference, kVendor + "\\Raw"));
+    EXPECT_EQ((Strings{"C:\\Program Files\\Vendor", "C:\\Raw"}), Found());
 }
 
-TEST_F(RegistryDiscoveryTest, ReferenceToAMissingOrEmptyValueAddsNothing) {
-    const char* key = "HKEY_LOCAL_MACHINE\\Software\\Vendor";
-    sim::SetString(key, "Empty", "");
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValueByReference,
-                       "HKEY_LOCAL_MACHINE\\Software\\Vendor\\Missing"));
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValueByReference,
-                       "HKEY_LOCAL_MACHINE\\Software\\Absent\\Missing"));
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValueByReference,
-                       "HKEY_LOCAL_MACHINE\\Software\\Vendor\\Empty"));
+TEST_F(RegistryDiscoveryTest, ReferenceToAMissingOrEmptyValueAddsNothingAndNonStringFails) {
+    sim::SetString(kVendor.c_str(), "Empty", "");
+    sim::SetDword(kVendor.c_str(), "Count", 3);
+    EXPECT_EQ(0u, Find(kReference, kVendor + "\\Missing"));
+    EXPECT_EQ(0u, Find(kReference, "HKEY_LOCAL_MACHINE\\Software\\Absent\\Missing"));
+    EXPECT_EQ(0u, Find(kReference, kVendor + "\\Empty"));
+    EXPECT_EQ(13u, Find(kReference, kVendor + "\\Count"));
     EXPECT_TRUE(Found().empty());
 }
 
-TEST_F(RegistryDiscoveryTest, ReferenceToANonStringValueFailsTheEntry) {
-    sim::SetDword("HKEY_LOCAL_MACHINE\\Software\\Vendor", "Count", 3);
-    sim::SetExpandString("HKEY_LOCAL_MACHINE\\Software\\Vendor", "Data", "%TEMP%\\x");
-    EXPECT_EQ(13u, Find(&CUninstallEngine::FindRegValueByReference,
-                        "HKEY_LOCAL_MACHINE\\Software\\Vendor\\Count"));
-    EXPECT_TRUE(Found().empty());
+TEST_F(RegistryDiscoveryTest, ValueDataMatchReadsEachCandidateByTheKeyItCameFrom) {
+    const std::string key = "HKEY_LOCAL_MACHINE\\Software\\Shared";
+    sim::SetString(key.c_str(), "App", "C:\\Program Files\\Vendor\\app.exe");
+    sim::SetString(key.c_str(), "Tool", "C:\\Program Files\\Other\\tool.exe");
+    sim::SetDefault(key.c_str(), "C:\\Program Files\\Vendor");
+    // A value name may itself be a path; it must not be split again at its separators.
+    sim::SetString(key.c_str(), "C:\\Vendor\\lib.dll", "C:\\Program Files\\Vendor\\lib.dll");
+    EXPECT_EQ(0u, Find(kValueData, Fields({key + "\\*", "C:\\Program Files\\Vendor*"})));
+    const std::string item = "HKEY_LOCAL_MACHINE\\SOFTWARE\\SHARED\\";
+    EXPECT_EQ((Strings{item, item + "APP", item + "C:\\VENDOR\\LIB.DLL"}), Found());
 }
 
-TEST_F(RegistryDiscoveryTest, ReferenceToAStringWithoutTerminatorReadsOnlyItsBytes) {
-    sim::SetValue("HKEY_LOCAL_MACHINE\\Software\\Vendor", "Path", REG_SZ, "C:\\Vendor");
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValueByReference,
-                       "HKEY_LOCAL_MACHINE\\Software\\Vendor\\Path"));
-    EXPECT_EQ(Strings{"C:\\Vendor"}, Found());
+TEST_F(RegistryDiscoveryTest, NonStringCandidateFailsTheEntryButEarlierAddsStay) {
+    sim::SetDword(kVendor.c_str(), "B_Count", 1);
+    sim::SetString(kVendor.c_str(), "A_Path", "C:\\Vendor");
+    sim::SetString(kVendor.c_str(), "C_Path", "C:\\Vendor\\bin");
+    EXPECT_EQ(13u, Find(kValueData, Fields({kVendor + "\\*", "C:\\VENDOR*"})));
+    EXPECT_EQ(Strings{kVendorItem + "A_PATH"}, Found());
 }
 
-TEST_F(RegistryDiscoveryTest, ValueDataMatchAddsValuesWhoseStringMatches) {
-    const char* key = "HKEY_LOCAL_MACHINE\\Software\\Shared";
-    sim::SetString(key, "App", "C:\\Program Files\\Vendor\\app.exe");
-    sim::SetString(key, "Tool", "C:\\Program Files\\Other\\tool.exe");
-    sim::SetDefault(key, "C:\\Program Files\\Vendor");
-    // A value name may itself be a path; its item is taken apart by the key it came from.
-    sim::SetString(key, "C:\\Vendor\\lib.dll", "C:\\Program Files\\Vendor\\lib.dll");
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValuesByDataMatch,
-                       Fields({std::string(key) + "\\*", "C:\\Program Files\\Vendor*"})));
-    EXPECT_EQ((Strings{"HKEY_LOCAL_MACHINE\\SOFTWARE\\SHARED\\",
-                       "HKEY_LOCAL_MACHINE\\SOFTWARE\\SHARED\\APP",
-                       "HKEY_LOCAL_MACHINE\\SOFTWARE\\SHARED\\C:\\VENDOR\\LIB.DLL"}),
-              Found());
+TEST_F(RegistryDiscoveryTest, CandidateAlreadyFoundIsNotReadAgain) {
+    sim::SetDword(kVendor.c_str(), "Count", 1);
+    sim::SetString(kVendor.c_str(), "Path", "C:\\Vendor");
+    found.Add((kVendorItem + "COUNT").c_str());
+    EXPECT_EQ(0u, Find(kValueData, Fields({kVendor + "\\*", "C:\\VENDOR"})));
+    EXPECT_EQ((Strings{kVendorItem + "COUNT", kVendorItem + "PATH"}), Found());
 }
 
-TEST_F(RegistryDiscoveryTest, ValueDataMatchFailsOnANonStringCandidateAfterEarlierAdds) {
-    const char* key = "HKEY_LOCAL_MACHINE\\Software\\Vendor";
-    sim::SetDword(key, "B_Count", 1);
-    sim::SetString(key, "A_Path", "C:\\Vendor");
-    sim::SetString(key, "C_Path", "C:\\Vendor\\bin");
-    EXPECT_EQ(13u, Find(&CUninstallEngine::FindRegValuesByDataMatch,
-                        Fields({std::string(key) + "\\*", "C:\\VENDOR*"})));
-    EXPECT_EQ(Strings{"HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\A_PATH"}, Found());
-}
-
-TEST_F(RegistryDiscoveryTest, DataMatchPassesOverCandidatesAlreadyFound) {
-    const char* key = "HKEY_LOCAL_MACHINE\\Software\\Vendor";
-    sim::SetDword(key, "Count", 1);
-    sim::SetString(key, "Path", "C:\\Vendor");
-    found.Add("HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\COUNT");
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValuesByDataMatch,
-                       Fields({std::string(key) + "\\*", "C:\\VENDOR"})));
-    EXPECT_EQ((Strings{"HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\COUNT",
-                       "HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\PATH"}),
-              Found());
-}
-
-TEST_F(RegistryDiscoveryTest, DataMatchEntriesWithMissingOrWildcardFieldsFail) {
-    sim::SetString(kUninstall, "Path", "x");
-    EXPECT_EQ(13u, Find(&CUninstallEngine::FindRegValuesByDataMatch, std::string(kUninstall)));
-    EXPECT_EQ(13u, Find(&CUninstallEngine::FindRegKeysByDataMatch,
-                        Fields({std::string(kUninstall) + "\\*", "DisplayName"})));
-    EXPECT_EQ(13u, Find(&CUninstallEngine::FindRegKeysByDataMatch,
-                        Fields({std::string(kUninstall) + "\\*", "Display*", "Vendor*"})));
-    // A wildcard in the key path fails the inner resolution, which fails the entry with 13.
-    EXPECT_EQ(13u, Find(&CUninstallEngine::FindRegValuesByDataMatch,
-                        Fields({"HKEY_LOCAL_MACHINE\\Soft*\\Vendor\\*", "x"})));
+TEST_F(RegistryDiscoveryTest, DataMatchWithAMissingOrWildcardFieldFails) {
+    sim::SetString((kUninstall + "\\A").c_str(), "DisplayName", "Vendor");
+    EXPECT_EQ(13u, Find(kValueData, kUninstall + "\\A\\*"));
+    EXPECT_EQ(13u, Find(kKeyData, Fields({kUninstall + "\\*", "DisplayName"})));
+    EXPECT_EQ(13u, Find(kKeyData, Fields({kUninstall + "\\*", "Display*", "Vendor*"})));
     EXPECT_TRUE(Found().empty());
 }
 
 TEST_F(RegistryDiscoveryTest, KeyDataMatchFindsUninstallKeysByDisplayName) {
-    sim::SetString((std::string(kUninstall) + "\\VendorAV").c_str(), "DisplayName",
-                   "Vendor Antivirus 7");
-    sim::SetString((std::string(kUninstall) + "\\{1234}").c_str(), "DisplayName", "vendor agent");
-    sim::SetString((std::string(kUninstall) + "\\Other").c_str(), "DisplayName", "Other Product");
-    sim::SetString((std::string(kUninstall) + "\\NoName").c_str(), "Publisher", "Vendor");
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegKeysByDataMatch,
-                       Fields({std::string(kUninstall) + "\\*", "DisplayName", "Vendor*"})));
-    EXPECT_EQ(
-        (Strings{std::string(kUninstallItem) + "VENDORAV", std::string(kUninstallItem) + "{1234}"}),
-        Found());
+    sim::SetString((kUninstall + "\\VendorAV").c_str(), "DisplayName", "Vendor Antivirus 7");
+    sim::SetString((kUninstall + "\\{1234}").c_str(), "DisplayName", "vendor agent");
+    sim::SetString((kUninstall + "\\Other").c_str(), "DisplayName", "Other Product");
+    sim::SetString((kUninstall + "\\NoName").c_str(), "Publisher", "Vendor");
+    EXPECT_EQ(0u, Find(kKeyData, Fields({kUninstall + "\\*", "DisplayName", "Vendor*"})));
+    const std::string item =
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL\\";
+    EXPECT_EQ((Strings{item + "VENDORAV", item + "{1234}"}), Found());
 }
 
 TEST_F(RegistryDiscoveryTest, KeyDataMatchWithAnEmptyValueNameReadsTheDefaultValue) {
-    sim::SetDefault("HKEY_LOCAL_MACHINE\\Software\\Classes\\VendorDoc", "Vendor Document");
-    sim::SetDefault("HKEY_LOCAL_MACHINE\\Software\\Classes\\VendorTxt", "Text");
-    sim::SetString("HKEY_LOCAL_MACHINE\\Software\\Classes", "VendorDoc", "Vendor Document");
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegKeysByDataMatch,
-                       Fields({"HKEY_LOCAL_MACHINE\\Software\\Classes\\Vendor*", "", "Vendor*"})));
-    EXPECT_EQ(Strings{"HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\VENDORDOC"}, Found());
-}
-
-TEST_F(RegistryDiscoveryTest, KeyDataMatchFailsOnANonStringValue) {
-    sim::SetString((std::string(kUninstall) + "\\A").c_str(), "DisplayName", "Vendor");
-    sim::SetDword((std::string(kUninstall) + "\\B").c_str(), "DisplayName", 7);
-    EXPECT_EQ(13u, Find(&CUninstallEngine::FindRegKeysByDataMatch,
-                        Fields({std::string(kUninstall) + "\\*", "DisplayName", "Vendor*"})));
-    EXPECT_EQ(Strings{std::string(kUninstallItem) + "A"}, Found());
+    sim::SetDefault((kVendor + "Doc").c_str(), "Vendor Document");
+    sim::SetDefault((kVendor + "Txt").c_str(), "Text");
+    sim::SetString("HKEY_LOCAL_MACHINE\\Software", "VendorTxt", "Vendor Document");
+    EXPECT_EQ(0u, Find(kKeyData, Fields({kVendor + "*", "", "Vendor*"})));
+    EXPECT_EQ(Strings{"HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDORDOC"}, Found());
 }
 
 TEST_F(RegistryDiscoveryTest, NameThatDoesNotFitEndsTheEnumeration) {
     // 'HKEY_LOCAL_MACHINE\SOFTWARE\' + 200 bytes + '\' leaves 32 bytes: names of up to 31.
     std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\" + std::string(200, 'K');
     std::string fits = "V" + std::string(30, 'F');
-    std::string tooLong = "V" + std::string(31, 'L');
-    sim::SetString(key.c_str(), "V1", "x");
-    sim::SetString(key.c_str(), fits.c_str(), "x");
-    sim::SetString(key.c_str(), tooLong.c_str(), "x");
-    sim::SetString(key.c_str(), "V3", "x");
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValuesByValue, key + "\\V*"));
+    for (const std::string& name :
+         {std::string("V1"), fits, "V" + std::string(31, 'L'), std::string("V3")})
+        sim::SetString(key.c_str(), name.c_str(), "x");
+    EXPECT_EQ(0u, Find(kValues, key + "\\V*"));
     EXPECT_EQ((Strings{key + "\\V1", key + "\\" + fits}), Found());
 }
 
@@ -235,8 +159,7 @@ TEST_F(RegistryDiscoveryTest, KeyPathThatLeavesNoRoomForANameIsNotEnumerated) {
         sim::SetDefault(key.c_str(), "x");
         sim::SetString(key.c_str(), "V", "x");
     }
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValuesByValue, roomy + "\\*"));
+    EXPECT_EQ(0u, Find(kValues, roomy + "\\*"));
+    EXPECT_EQ(0u, Find(kValues, full + "\\*"));
     EXPECT_EQ((Strings{roomy + "\\", roomy + "\\V"}), Found());
-    EXPECT_EQ(0u, Find(&CUninstallEngine::FindRegValuesByValue, full + "\\*"));
-    EXPECT_EQ(2u, found.Count());
 }

@@ -3,6 +3,7 @@
 
 
 #include <cstring>
+#include <string>
 
 namespace contract {
 
@@ -43,7 +44,8 @@ std::string Scratch() {
     std::string path = temp;
     if (!path.empty() && path.back() == '\\')
         path.pop_back();
-    return path + "\\kv-contract";
+    // One folder per test process: CTest runs tests side by side.
+    return path + "\\kv-contract-" + std::to_string(GetCurrentProcessId());
 }
 
 bool UnderWine() {

@@ -8,6 +8,9 @@
 #define CLSCTX_LOCAL_SERVER 0x4
 #define CLSCTX_REMOTE_SERVER 0x10
 
+#define CO_E_NOTINITIALIZED ((HRESULT)0x800401F0L)
+#define CLASS_E_NOAGGREGATION ((HRESULT)0x80040110L)
+
 struct IUnknown {
     virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) = 0;
     virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
@@ -15,6 +18,8 @@ struct IUnknown {
     virtual ~IUnknown() = default;
 };
 typedef IUnknown* LPUNKNOWN;
+
+extern const IID IID_IUnknown;
 
 HRESULT WINAPI CoInitialize(LPVOID reserved);
 void WINAPI CoUninitialize(void);
@@ -30,4 +35,7 @@ inline bool operator==(const GUID& a, const GUID& b) {
 }
 inline bool operator!=(const GUID& a, const GUID& b) {
     return !(a == b);
+}
+inline BOOL IsEqualGUID(REFGUID a, REFGUID b) {
+    return a == b;
 }

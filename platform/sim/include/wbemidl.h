@@ -9,6 +9,7 @@
 #define WBEM_E_FAILED ((HRESULT)0x80041001L)
 #define WBEM_E_NOT_FOUND ((HRESULT)0x80041002L)
 #define WBEM_E_ACCESS_DENIED ((HRESULT)0x80041003L)
+#define WBEM_E_INVALID_PARAMETER ((HRESULT)0x80041008L)
 #define WBEM_E_INVALID_NAMESPACE ((HRESULT)0x8004100EL)
 #define WBEM_E_INVALID_OBJECT_PATH ((HRESULT)0x8004103AL)
 
@@ -31,3 +32,4 @@ struct IWbemLocator : IUnknown {
 
 extern const CLSID CLSID_WbemLocator;
 extern const IID IID_IWbemLocator;
+extern const IID IID_IWbemServices;

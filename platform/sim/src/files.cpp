@@ -1,13 +1,15 @@
 // kernel32 file functions on the simulated disks: attributes, deletion, folder creation.
 #include "files_state.h"
 
+#include <cstring>
+
 namespace {
 
 // Attributes a caller may change; the directory and reparse bits belong to the entry's kind.
 constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                            FILE_ATTRIBUTE_TEMPORARY | 0x1000 /* offline */ |
-                            0x2000 /* not content indexed */;
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 // Starts a file function: counts the call, applies an injected fault and checks the path.
 // Returns the node named by the path, or null with the last error set.
@@ -18,8 +20,16 @@ simfs::Node* Begin(const char* operation, const char* path) {
         return nullptr;
     }
     simfs::Node* node = simfs::Find(path, &error);
-    if (!node)
+    if (!node) {
         SetLastError(error);
+        return nullptr;
+    }
+    // A trailing separator says "folder": after a file's name it names nothing.
+    const char last = path[strlen(path) - 1];
+    if ((last == '\\' || last == '/') && !node->IsFolder()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return nullptr;
+    }
     return node;
 }
 

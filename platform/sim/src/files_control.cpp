@@ -12,6 +12,8 @@ void AddJunction(const char* link, const char* target) {
     if (!parsed.valid || parsed.components.empty() || !to.valid)
         return;
     simfs::Node* parent = simfs::MakeFolders(parsed, parsed.components.size() - 1);
+    if (simfs::Node* followed = simfs::Follow(parent))
+        parent = followed;
     auto& slot = parent->children[parsed.components.back()];
     slot = std::make_unique<simfs::Node>();
     slot->name = parsed.components.back();

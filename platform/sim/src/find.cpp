@@ -6,9 +6,6 @@
 
 namespace {
 
-// Tag of a folder link (mount point) in a found entry.
-constexpr DWORD kMountPointTag = 0xA0000003;
-
 struct Entry {
     std::string name;
     DWORD attributes;
@@ -30,9 +27,10 @@ void Fill(const Entry& entry, LPWIN32_FIND_DATAA data) {
     memset(data, 0, sizeof(*data));
     data->dwFileAttributes = entry.attributes;
     data->nFileSizeLow = static_cast<DWORD>(entry.size & 0xFFFFFFFFu);
-    data->nFileSizeHigh = static_cast<DWORD>((static_cast<uint64_t>(entry.size) >> 32) & 0xFFFFFFFFu);
+    data->nFileSizeHigh =
+        static_cast<DWORD>((static_cast<uint64_t>(entry.size) >> 32) & 0xFFFFFFFFu);
     if (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        data->dwReserved0 = kMountPointTag;
+        data->dwReserved0 = IO_REPARSE_TAG_MOUNT_POINT; // a folder link
     const size_t n = entry.name.size() < MAX_PATH - 1 ? entry.name.size() : MAX_PATH - 1;
     memcpy(data->cFileName, entry.name.data(), n);
     data->cFileName[n] = '\0';
@@ -82,8 +80,10 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     if ((error = simfs::CheckPath(folderPath.c_str())) != 0)
         return Fail(error);
     simfs::Node* folder = simfs::Follow(simfs::Find(folderPath.c_str()));
-    if (!folder || !folder->IsFolder())
+    if (!folder)
         return Fail(ERROR_PATH_NOT_FOUND);
+    if (!folder->IsFolder())
+        return Fail(ERROR_INVALID_NAME); // a file's name followed by a separator
     if (!HasWildcards(mask))
         while (!mask.empty() && mask.back() == ' ')
             mask.pop_back(); // a plain name loses its trailing blanks, as every path does

@@ -72,13 +72,15 @@ bool MatchesMask(const std::string& name, const std::string& mask) {
             bool ok = false;
             switch (tokens[t].kind) {
             case Kind::Literal:
-                ok = more && simcore::EqualNoCase(chars[i], tokens[t].text) && matches[t + 1][i + 1];
+                ok =
+                    more && simcore::EqualNoCase(chars[i], tokens[t].text) && matches[t + 1][i + 1];
                 break;
             case Kind::Star:
                 ok = matches[t + 1][i] || (more && matches[t][i + 1]);
                 break;
             case Kind::DosStar:
-                ok = matches[t + 1][i] || (more && (lastDot == n || i < lastDot) && matches[t][i + 1]);
+                ok = matches[t + 1][i] ||
+                     (more && (lastDot == n || i < lastDot) && matches[t][i + 1]);
                 break;
             case Kind::DosQm:
                 ok = (more && !atDot) ? matches[t + 1][i + 1] : matches[t + 1][i];

@@ -13,9 +13,9 @@ struct FolderState {
     std::string profileRoot = "C:\\Documents and Settings";
     std::string allUsers = "All Users";
     std::string user = "Administrator";
-    std::string temp;                      // empty: the user's own temporary folder
-    std::map<int, std::string> overrides;  // special folders set by a test
-    std::set<int> unavailable;             // special folders the machine does not have
+    std::string temp;                     // empty: the user's own temporary folder
+    std::map<int, std::string> overrides; // special folders set by a test
+    std::set<int> unavailable;            // special folders the machine does not have
 };
 
 // The current state; callers hold the machine lock.

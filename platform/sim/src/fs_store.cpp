@@ -156,7 +156,7 @@ Node* CreateFileNode(const char* path, DWORD* error) {
     std::string folder = std::string(1, parsed.drive) + ":";
     for (size_t i = 0; i + 1 < parsed.components.size(); ++i)
         folder += "\\" + parsed.components[i];
-    Node* parent = Find(folder.c_str());
+    Node* parent = Follow(Find(folder.c_str()));
     if (!parent || !parent->IsFolder()) {
         *error = ERROR_PATH_NOT_FOUND;
         return nullptr;
@@ -217,6 +217,8 @@ void AddFile(const char* path, const std::string& content, DWORD attributes) {
     if (!parsed.valid || parsed.components.empty())
         return;
     simfs::Node* parent = simfs::MakeFolders(parsed, parsed.components.size() - 1);
+    if (simfs::Node* target = simfs::Follow(parent))
+        parent = target; // a file put into a link lands in its target
     auto& slot = parent->children[parsed.components.back()];
     if (!slot) {
         slot = std::make_unique<simfs::Node>();

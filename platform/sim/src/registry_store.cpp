@@ -14,9 +14,8 @@ struct RootName {
     const char* shortName;
 };
 const RootName kRootNames[kRootCount] = {
-    {"HKEY_CLASSES_ROOT", "HKCR"},   {"HKEY_CURRENT_USER", "HKCU"},
-    {"HKEY_LOCAL_MACHINE", "HKLM"},  {"HKEY_USERS", "HKU"},
-    {"HKEY_PERFORMANCE_DATA", ""},   {"HKEY_CURRENT_CONFIG", "HKCC"},
+    {"HKEY_CLASSES_ROOT", "HKCR"}, {"HKEY_CURRENT_USER", "HKCU"}, {"HKEY_LOCAL_MACHINE", "HKLM"},
+    {"HKEY_USERS", "HKU"},         {"HKEY_PERFORMANCE_DATA", ""}, {"HKEY_CURRENT_CONFIG", "HKCC"},
     {"HKEY_DYN_DATA", ""},
 };
 

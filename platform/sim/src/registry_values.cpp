@@ -28,6 +28,18 @@ LONG CopyName(const std::string& name, LPSTR buffer, LPDWORD size) {
     return ERROR_SUCCESS;
 }
 
+// Bytes a value takes in the registry itself: Windows stores strings as UTF-16, one unit per
+// character, so that is what the key's information reports as the longest data.
+DWORD StoredSize(const simreg::Value& value) {
+    if (value.type != REG_SZ && value.type != REG_EXPAND_SZ && value.type != REG_MULTI_SZ)
+        return static_cast<DWORD>(value.data.size());
+    DWORD units = 0;
+    for (size_t i = 0; i < value.data.size(); ++i, ++units)
+        if (IsDBCSLeadByte(static_cast<BYTE>(value.data[i])) && i + 1 < value.data.size())
+            ++i;
+    return units * 2;
+}
+
 // Copies value data: its size back in *size; ERROR_MORE_DATA when the buffer is too small.
 LONG CopyData(const std::string& data, LPBYTE buffer, LPDWORD size) {
     if (!size)
@@ -93,9 +105,9 @@ LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName) {
     return target->DeleteValue(valueName) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
-LONG WINAPI RegQueryInfoKeyA(HKEY key, LPSTR className, LPDWORD classSize, LPDWORD,
-                             LPDWORD subKeys, LPDWORD maxSubKeyLength, LPDWORD maxClassLength,
-                             LPDWORD values, LPDWORD maxValueNameLength, LPDWORD maxValueLength,
+LONG WINAPI RegQueryInfoKeyA(HKEY key, LPSTR className, LPDWORD classSize, LPDWORD, LPDWORD subKeys,
+                             LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values,
+                             LPDWORD maxValueNameLength, LPDWORD maxValueLength,
                              LPDWORD securityDescriptor, PFILETIME lastWriteTime) {
     simcore::Guard guard(simcore::MachineLock());
     DWORD error = 0;
@@ -112,7 +124,7 @@ LONG WINAPI RegQueryInfoKeyA(HKEY key, LPSTR className, LPDWORD classSize, LPDWO
         longestKey = std::max(longestKey, static_cast<DWORD>(sub.second->name.size()));
     for (const simreg::Value& value : target->values) {
         longestName = std::max(longestName, static_cast<DWORD>(value.name.size()));
-        longestData = std::max(longestData, static_cast<DWORD>(value.data.size()));
+        longestData = std::max(longestData, StoredSize(value));
     }
     if (className && *classSize)
         className[0] = '\0';

@@ -173,6 +173,24 @@ DWORD CurrentInputLocked(DWORD thread, const Queue& queue) {
     return bits;
 }
 
+std::vector<std::shared_ptr<Window>> AllWindowsLocked() {
+    std::vector<std::shared_ptr<Window>> all;
+    for (auto& entry : State().windows)
+        all.push_back(entry.second);
+    return all;
+}
+
+std::shared_ptr<Window> WindowToPaintLocked(DWORD thread, HWND filter) {
+    for (auto& entry : State().windows) {
+        const auto& window = entry.second;
+        if (window->thread != thread || !window->needsPaint)
+            continue;
+        if (!filter || window->handle == filter || IsChildLocked(filter, window->handle))
+            return window;
+    }
+    return nullptr;
+}
+
 std::shared_ptr<Window> Find(HWND handle) {
     Hold hold(Lock());
     return FindLocked(handle);

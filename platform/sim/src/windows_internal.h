@@ -90,6 +90,10 @@ std::shared_ptr<Window> TopLevelLocked(std::shared_ptr<Window> window);
 void InvalidateLocked(Window& window);
 // QS_ bits of what the thread's queue holds now.
 DWORD CurrentInputLocked(DWORD thread, const Queue& queue);
+// Every window, oldest first.
+std::vector<std::shared_ptr<Window>> AllWindowsLocked();
+// A window of the thread that needs painting and passes the retrieval filter (see GetMessageA).
+std::shared_ptr<Window> WindowToPaintLocked(DWORD thread, HWND filter);
 
 // ---- Taking the lock themselves -----------------------------------------------------------------
 std::shared_ptr<Window> Find(HWND handle);
@@ -98,6 +102,8 @@ LRESULT CallWindow(const std::shared_ptr<Window>& window, UINT message, WPARAM w
                    LPARAM lParam);
 // Handles the messages other threads sent to the calling thread; true when there were any.
 bool DeliverSentMessages();
+// Posts to a window's thread as PostMessageA does, but without counting as a program's call.
+bool PostToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Waits for the calling thread's next message and removes it (not WM_PAINT), delivering sent
 // messages meanwhile; false when `stop` (checked under the lock) became true first.
 bool NextMessage(MSG* msg, const std::function<bool()>& stop);

@@ -1,0 +1,63 @@
+// Beeps and restart requests of the simulated user32: recorded for the tests, nothing happens.
+#include "windows_internal.h"
+
+#include "core.h"
+
+namespace {
+
+struct ShutdownState {
+    std::vector<UINT> beeps;
+    std::vector<UINT> exitRequests;
+};
+
+ShutdownState& State() {
+    static ShutdownState state;
+    return state;
+}
+
+void ResetShutdown() {
+    simcore::Guard guard(simcore::MachineLock());
+    State() = ShutdownState();
+}
+
+simcore::ResetHook hook(ResetShutdown);
+
+} // namespace
+
+BOOL WINAPI MessageBeep(UINT type) {
+    DWORD error = 0;
+    if (simcore::Faulted("MessageBeep", &error)) {
+        SetLastError(error);
+        return FALSE;
+    }
+    simcore::Guard guard(simcore::MachineLock());
+    State().beeps.push_back(type);
+    return TRUE;
+}
+
+// Recorded as asked; the shutdown privilege is not checked here (the security area records the
+// privilege adjustments, which the tests inspect there).
+BOOL WINAPI ExitWindowsEx(UINT flags, DWORD) {
+    DWORD error = 0;
+    if (simcore::Faulted("ExitWindowsEx", &error)) {
+        SetLastError(error);
+        return FALSE;
+    }
+    simcore::Guard guard(simcore::MachineLock());
+    State().exitRequests.push_back(flags);
+    return TRUE;
+}
+
+namespace sim {
+
+std::vector<UINT> Beeps() {
+    simcore::Guard guard(simcore::MachineLock());
+    return State().beeps;
+}
+
+std::vector<UINT> ExitWindowsRequests() {
+    simcore::Guard guard(simcore::MachineLock());
+    return State().exitRequests;
+}
+
+} // namespace sim

@@ -1,0 +1,225 @@
+// Simulated Winsock 2 protocol catalog: listing with the sizing call, removal by provider GUID.
+#include "core.h"
+
+#include "sim/control_winsock.h"
+
+#include <objbase.h>
+#include <ws2spi.h>
+
+#include <cstring>
+#include <cwchar>
+#include <map>
+
+namespace {
+
+const GUID kTcpip = {0xE70F1AA0, 0xAB8B, 0x11CF, {0x8C, 0xA3, 0x00, 0x80, 0x5F, 0x48, 0xA1, 0x92}};
+// The layered provider that appears when the catalog grows between a sizing call and a listing.
+const GUID kLateProvider = {
+    0x4B564C41, 0x7465, 0x4C53, {0x50, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01}};
+
+struct Catalog {
+    std::vector<WSAPROTOCOL_INFOW> entries;
+    DWORD nextId = 1001;
+    bool growOnSizing = false;
+    std::vector<std::pair<GUID, int>> failingRemovals;
+    std::vector<GUID> deinstallRequests;
+};
+
+WSAPROTOCOL_INFOW NewEntry(Catalog& catalog, const GUID& id, int chainLen, const wchar_t* name) {
+    WSAPROTOCOL_INFOW entry;
+    memset(&entry, 0, sizeof(entry));
+    entry.ProviderId = id;
+    entry.dwCatalogEntryId = catalog.nextId++;
+    entry.ProtocolChain.ChainLen = chainLen;
+    entry.iVersion = 2;
+    entry.iAddressFamily = AF_INET;
+    entry.iMaxSockAddr = 16;
+    entry.iMinSockAddr = 16;
+    wcsncpy(entry.szProtocol, name, WSAPROTOCOL_LEN);
+    return entry;
+}
+
+DWORD AddBase(Catalog& catalog, const GUID& id, int family, int type, int protocol) {
+    WSAPROTOCOL_INFOW entry = NewEntry(catalog, id, BASE_PROTOCOL, L"Base provider");
+    entry.iAddressFamily = family;
+    entry.iSocketType = type;
+    entry.iProtocol = protocol;
+    if (type == SOCK_STREAM) {
+        entry.dwServiceFlags1 = XP1_GUARANTEED_DELIVERY | XP1_GUARANTEED_ORDER |
+                                XP1_GRACEFUL_CLOSE | XP1_EXPEDITED_DATA | XP1_IFS_HANDLES;
+        swprintf(entry.szProtocol, WSAPROTOCOL_LEN + 1, L"TCP/IP [TCP/IP]");
+    } else {
+        entry.dwServiceFlags1 = XP1_CONNECTIONLESS | XP1_MESSAGE_ORIENTED | XP1_SUPPORT_BROADCAST |
+                                XP1_SUPPORT_MULTIPOINT | XP1_IFS_HANDLES;
+        swprintf(entry.szProtocol, WSAPROTOCOL_LEN + 1,
+                 type == SOCK_DGRAM ? L"TCP/IP [UDP/IP]" : L"TCP/IP [RAW/IP]");
+    }
+    entry.dwMessageSize = type == SOCK_STREAM ? 0 : 65467;
+    catalog.entries.push_back(entry);
+    return entry.dwCatalogEntryId;
+}
+
+DWORD AddLayered(Catalog& catalog, const GUID& id) {
+    WSAPROTOCOL_INFOW entry = NewEntry(catalog, id, LAYERED_PROTOCOL, L"Layered provider");
+    catalog.entries.push_back(entry);
+    return entry.dwCatalogEntryId;
+}
+
+DWORD AddChain(Catalog& catalog, const GUID& id, const std::vector<DWORD>& ids) {
+    if (ids.size() < 2 || ids.size() > MAX_PROTOCOL_CHAIN)
+        return 0;
+    // A chain takes on the description of the base provider at its bottom.
+    const WSAPROTOCOL_INFOW* bottom = nullptr;
+    for (auto& entry : catalog.entries)
+        if (entry.dwCatalogEntryId == ids.back())
+            bottom = &entry;
+    WSAPROTOCOL_INFOW chain = bottom ? *bottom : NewEntry(catalog, id, 0, L"");
+    if (bottom)
+        chain.dwCatalogEntryId = catalog.nextId++;
+    chain.ProviderId = id;
+    chain.ProtocolChain.ChainLen = static_cast<int>(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i)
+        chain.ProtocolChain.ChainEntries[i] = ids[i];
+    swprintf(chain.szProtocol, WSAPROTOCOL_LEN + 1, L"Layered chain %u", chain.dwCatalogEntryId);
+    catalog.entries.push_back(chain);
+    return chain.dwCatalogEntryId;
+}
+
+// A fresh machine's catalog: the TCP/IP base providers.
+Catalog Fresh() {
+    Catalog catalog;
+    AddBase(catalog, kTcpip, AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    AddBase(catalog, kTcpip, AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    AddBase(catalog, kTcpip, AF_INET, SOCK_RAW, IPPROTO_IP);
+    return catalog;
+}
+
+Catalog& State() {
+    static Catalog catalog = Fresh();
+    return catalog;
+}
+
+void ResetCatalog() {
+    State() = Fresh();
+}
+
+simcore::ResetHook hook(ResetCatalog);
+
+bool Wanted(const WSAPROTOCOL_INFOW& entry, const INT* protocols) {
+    if (!protocols)
+        return true;
+    for (const INT* p = protocols; *p; ++p)
+        if (*p == entry.iProtocol)
+            return true;
+    return false;
+}
+
+int Error(LPINT error, int code) {
+    if (error)
+        *error = code;
+    return SOCKET_ERROR;
+}
+
+} // namespace
+
+namespace sim {
+
+const GUID& BaseTcpipProvider() {
+    return kTcpip;
+}
+
+DWORD AddBaseProvider(const GUID& id, int addressFamily, int socketType, int protocol) {
+    simcore::Guard guard(simcore::MachineLock());
+    return AddBase(State(), id, addressFamily, socketType, protocol);
+}
+
+DWORD AddLayeredProvider(const GUID& id, int chains) {
+    simcore::Guard guard(simcore::MachineLock());
+    std::vector<DWORD> bases;
+    for (auto& entry : State().entries)
+        if (entry.ProtocolChain.ChainLen == BASE_PROTOCOL)
+            bases.push_back(entry.dwCatalogEntryId);
+    DWORD layered = AddLayered(State(), id);
+    for (int i = 0; i < chains && !bases.empty(); ++i)
+        AddChain(State(), id, {layered, bases[static_cast<size_t>(i) % bases.size()]});
+    return layered;
+}
+
+DWORD AddProtocolChain(const GUID& id, const std::vector<DWORD>& entries) {
+    simcore::Guard guard(simcore::MachineLock());
+    return AddChain(State(), id, entries);
+}
+
+std::vector<WSAPROTOCOL_INFOW> CatalogEntries() {
+    simcore::Guard guard(simcore::MachineLock());
+    return State().entries;
+}
+
+std::vector<GUID> DeinstallRequests() {
+    simcore::Guard guard(simcore::MachineLock());
+    return State().deinstallRequests;
+}
+
+void FailCatalogListing(int error, unsigned after, FaultMode mode) {
+    InjectFault("WSCEnumProtocols", static_cast<DWORD>(error), after, mode);
+}
+
+void GrowCatalogBetweenCalls() {
+    simcore::Guard guard(simcore::MachineLock());
+    State().growOnSizing = true;
+}
+
+void FailProviderRemoval(const GUID& id, int error) {
+    simcore::Guard guard(simcore::MachineLock());
+    State().failingRemovals.push_back({id, error});
+}
+
+} // namespace sim
+
+int WINAPI WSCEnumProtocols(LPINT protocols, LPWSAPROTOCOL_INFOW buffer, LPDWORD bufferLength,
+                            LPINT error) {
+    simcore::Guard guard(simcore::MachineLock());
+    DWORD fault = 0;
+    if (simcore::Faulted("WSCEnumProtocols", &fault))
+        return Error(error, static_cast<int>(fault));
+    if (!bufferLength)
+        return Error(error, WSAEFAULT);
+    std::vector<const WSAPROTOCOL_INFOW*> listed;
+    for (auto& entry : State().entries)
+        if (Wanted(entry, protocols))
+            listed.push_back(&entry);
+    DWORD needed = static_cast<DWORD>(listed.size() * sizeof(WSAPROTOCOL_INFOW));
+    if (!buffer || *bufferLength < needed) {
+        *bufferLength = needed;
+        if (State().growOnSizing) {
+            State().growOnSizing = false;
+            AddLayered(State(), kLateProvider);
+        }
+        return Error(error, WSAENOBUFS);
+    }
+    for (size_t i = 0; i < listed.size(); ++i)
+        buffer[i] = *listed[i];
+    return static_cast<int>(listed.size());
+}
+
+int WINAPI WSCDeinstallProvider(LPGUID providerId, LPINT error) {
+    simcore::Guard guard(simcore::MachineLock());
+    DWORD fault = 0;
+    if (simcore::Faulted("WSCDeinstallProvider", &fault))
+        return Error(error, static_cast<int>(fault));
+    if (!providerId)
+        return Error(error, WSAEFAULT);
+    Catalog& catalog = State();
+    catalog.deinstallRequests.push_back(*providerId);
+    for (auto& failing : catalog.failingRemovals)
+        if (failing.first == *providerId)
+            return Error(error, failing.second);
+    size_t before = catalog.entries.size();
+    for (auto it = catalog.entries.begin(); it != catalog.entries.end();)
+        it = it->ProviderId == *providerId ? catalog.entries.erase(it) : it + 1;
+    if (catalog.entries.size() == before)
+        return Error(error, WSAEINVAL);
+    if (error)
+        *error = 0;
+    return 0;
+}
