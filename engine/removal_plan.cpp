@@ -23,6 +23,15 @@ const char kServiceStep[] = "PopulateRemoveServiceList";
 const char kRegistryStep[] = "PopulateRemoveRegList";
 const char kFileStep[] = "PopulateRemoveFileList";
 
+// A subkey name made only of '/' and '"' disappears when the child's text is normalised: the text
+// would name this key (or one above it) again and the walk would never end.
+bool VanishesWhenNormalised(const char* name) {
+    for (; *name; ++name)
+        if (*name != '/' && *name != '"')
+            return false;
+    return true;
+}
+
 bool IsDotEntry(const char* name) {
     return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
 }
@@ -125,12 +134,9 @@ DWORD CUninstallEngine::AddRegKeyTree(const char* text) {
     if (result != 0)
         return result;
 
-    // A text that names a whole root would put the root's entire tree into the plan.
     char keyPath[REGISTRY_TEXT_SIZE];
     if (!JoinPath(keyPath, sizeof(keyPath), subKey, lastName))
         return ERROR_FILENAME_EXCED_RANGE;
-    if (!keyPath[0])
-        return ERROR_INVALID_DATA;
     KeyHolder key;
     LONG opened = RegOpenKeyExA(root, keyPath, 0, KEY_READ, key.out());
     if (opened != ERROR_SUCCESS)
@@ -156,7 +162,8 @@ DWORD CUninstallEngine::AddRegKeyTree(const char* text) {
         if (RegEnumKeyA(key.get(), index, keyText + prefix, room) != ERROR_SUCCESS)
             break;
         keyText[sizeof(keyText) - 1] = '\0';
-        AddRegKeyTree(keyText);
+        if (!VanishesWhenNormalised(keyText + prefix))
+            AddRegKeyTree(keyText);
     }
 
     for (DWORD index = 0;; ++index) {

@@ -229,12 +229,6 @@ TEST_F(ServiceContract, OpenOfAMissingServiceFails) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), GetLastError());
 }
 
-TEST_F(ServiceContract, CreatingAnInstalledNameAgainFails) {
-    SetLastError(contract::kMarker);
-    EXPECT_EQ(nullptr, Create(kService, "Another Display Name"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_EXISTS), GetLastError());
-}
-
 TEST_F(ServiceContract, DatabaseLockIsHeldUntilReleased) {
     SC_LOCK lock = LockServiceDatabase(manager);
     ASSERT_NE(nullptr, lock) << GetLastError();

@@ -77,16 +77,6 @@ TEST_F(WmiContract, UnknownClassIsNotRegistered) {
     EXPECT_EQ(nullptr, object);
 }
 
-TEST_F(WmiContract, LocatorAnswersForItselfAndIUnknown) {
-    IWbemLocator* locator = Locator();
-    ASSERT_NE(nullptr, locator);
-    IUnknown* unknown = nullptr;
-    EXPECT_EQ(S_OK, locator->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)));
-    ASSERT_NE(nullptr, unknown);
-    unknown->Release();
-    locator->Release();
-}
-
 TEST_F(WmiContract, MissingNamespaceCannotBeOpened) {
     IWbemServices* services = nullptr;
     EXPECT_EQ(WBEM_E_INVALID_NAMESPACE, Connect(L"\\\\.\\root\\KelvaneMissing", &services));
@@ -116,13 +106,3 @@ TEST_F(WmiContract, GuidTextIsBracedUpperCaseHex) {
     EXPECT_EQ(0, StringFromGUID2(guid, text, 38));
 }
 
-TEST_F(WmiContract, StringAllocationCopiesTheText) {
-    const wchar_t source[] = L"root\\SecurityCenter";
-    BSTR copy = SysAllocString(source);
-    ASSERT_NE(nullptr, copy);
-    EXPECT_NE(source, copy);
-    EXPECT_EQ(0, wcscmp(source, copy));
-    SysFreeString(copy);
-    EXPECT_EQ(nullptr, SysAllocString(nullptr));
-    SysFreeString(nullptr);
-}

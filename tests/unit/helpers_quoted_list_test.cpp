@@ -7,35 +7,21 @@
 
 namespace {
 
-TEST(SplitQuotedList, PointsEachRequestedFieldAtItsPiece) {
-    std::string text = "\"A\",\"B\",\"C\"";
-    char *first = nullptr, *second = nullptr;
-    SplitQuotedList(&text[0], &first, &second);
-    EXPECT_STREQ(first, "A");
-    EXPECT_STREQ(second, "B");
-
-    text = "\"C:\\X\",\"Y\"";
-    char* third = nullptr;
-    SplitQuotedList(&text[0], &first, &second, &third);
-    EXPECT_STREQ(first, "C:\\X");
-    EXPECT_STREQ(second, "Y");
-    EXPECT_EQ(third, nullptr);
-}
-
-TEST(SplitQuotedList, LeavesFieldsWithoutPieceAsPreset) {
-    std::string text = "A";
-    char *first = nullptr, *second = nullptr;
-    SplitQuotedList(&text[0], &first, &second);
-    EXPECT_STREQ(first, "A");
-    EXPECT_EQ(second, nullptr);
-}
-
-TEST(SplitQuotedList, KeepsSeparatorLookalikesInsideAPiece) {
-    std::string text = "\"A,B\",\"C\"\"";
+TEST(SplitQuotedList, PointsRequestedFieldsAtPiecesAndLeavesTheRestPreset) {
+    std::string text = "\"A,B\",\"C\"\",\"D\"";
     char *first = nullptr, *second = nullptr;
     SplitQuotedList(&text[0], &first, &second);
     EXPECT_STREQ(first, "A,B");
-    EXPECT_STREQ(second, "C\""); // only one closing quote is removed
+    EXPECT_STREQ(second, "C\""); // a quote inside a piece stays
+
+    std::string single = "A";
+    char preset[] = "preset";
+    second = preset;
+    char* third = nullptr;
+    SplitQuotedList(&single[0], &first, &second, &third);
+    EXPECT_STREQ(first, "A");
+    EXPECT_EQ(second, preset);
+    EXPECT_EQ(third, nullptr);
 }
 
 } // namespace

@@ -179,8 +179,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND parent, DLGP
     auto dialog = CreateDialogWindow(copy, owner, proc);
     simwin::CallWindow(dialog, WM_SETFONT, 0, 0);
     HWND first = FirstTabStop(*dialog);
-    if (simwin::CallWindow(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), param) &&
-        first)
+    if (simwin::CallWindow(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), param) && first)
         SetFocus(first);
     {
         Hold hold(Lock());
@@ -253,8 +252,7 @@ BOOL WINAPI IsDialogMessageA(HWND dialog, LPMSG msg) {
             Hold hold(Lock());
             auto focused = simwin::FindLocked(focus);
             if (focused && focused->kind == Kind::Button && simwin::IsChildLocked(dialog, focus) &&
-                (focused->style & 0x0F) <= BS_DEFPUSHBUTTON &&
-                !(focused->style & WS_DISABLED)) {
+                (focused->style & 0x0F) <= BS_DEFPUSHBUTTON && !(focused->style & WS_DISABLED)) {
                 onButton = true;
                 focusedButton = focused->id;
             }

@@ -1,5 +1,4 @@
-// FormatMessageA of the simulated kernel32: the system's English message texts for the error
-// numbers this program meets, each ending in "\r\n" as Windows gives them.
+// FormatMessageA of the simulated kernel32: the system's English texts of the errors met here.
 #include "core.h"
 
 #include <cstring>

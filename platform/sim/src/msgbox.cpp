@@ -67,9 +67,8 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     std::function<void()> callback;
     {
         simcore::Guard guard(simcore::MachineLock());
-        State().boxes.push_back(sim::MessageBoxRecord{owner, text ? text : "",
-                                                      caption ? caption : "Error", type,
-                                                      GetCurrentThreadId()});
+        State().boxes.push_back(sim::MessageBoxRecord{
+            owner, text ? text : "", caption ? caption : "Error", type, GetCurrentThreadId()});
         callback = State().callback;
     }
     bool disabled = top && IsWindowEnabled(top) && !EnableWindow(top, FALSE);

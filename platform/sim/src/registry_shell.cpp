@@ -24,7 +24,8 @@ LONG DeleteTree(const KeyPtr& key) {
     if (key->denied)
         return ERROR_ACCESS_DENIED;
     while (!key->subkeys.empty()) {
-        LONG status = DeleteTree(key->subkeys.begin()->second);
+        const KeyPtr sub = key->subkeys.begin()->second;
+        LONG status = DeleteTree(sub);
         if (status != ERROR_SUCCESS)
             return status;
     }

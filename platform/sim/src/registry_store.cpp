@@ -209,7 +209,9 @@ LONG OpenPath(HKEY handle, const char* subKey, KeyPtr* out) {
     return Walk(base, names, false, out);
 }
 
-void Detach(const KeyPtr& key) {
+void Detach(const KeyPtr& target) {
+    // The caller's pointer may be the very entry the parent drops: hold the key meanwhile.
+    const KeyPtr key = target;
     if (key->parent) {
         key->parent->subkeys.erase(key->name);
         key->parent = nullptr;

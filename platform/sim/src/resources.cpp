@@ -118,8 +118,8 @@ int WINAPI LoadStringA(HINSTANCE, UINT id, LPSTR buffer, int size) {
         return 0;
     }
     const std::string& text = it->second;
-    size_t count = text.size() < static_cast<size_t>(size - 1) ? text.size()
-                                                               : static_cast<size_t>(size - 1);
+    size_t count =
+        text.size() < static_cast<size_t>(size - 1) ? text.size() : static_cast<size_t>(size - 1);
     memcpy(buffer, text.data(), count);
     buffer[count] = '\0';
     return static_cast<int>(count);

@@ -35,8 +35,8 @@ BOOL WINAPI MessageBeep(UINT type) {
     return TRUE;
 }
 
-// Recorded as asked; the shutdown privilege is not checked here (the security area records the
-// privilege adjustments, which the tests inspect there).
+// Recorded as asked. The shutdown privilege is not checked here: telling the NT family from 9x
+// would cost a counted GetVersionExA call; tests read sim::EnabledPrivileges() instead.
 BOOL WINAPI ExitWindowsEx(UINT flags, DWORD) {
     DWORD error = 0;
     if (simcore::Faulted("ExitWindowsEx", &error)) {

@@ -50,6 +50,7 @@ HWND WINAPI GetDlgItem(HWND dialog, int id) {
 
 int WINAPI GetDlgCtrlID(HWND window) {
     auto found = FindOrFail(window);
+    Hold hold(Lock());
     return found ? found->id : 0;
 }
 
@@ -125,12 +126,14 @@ BOOL WINAPI EnableWindow(HWND window, BOOL enable) {
 }
 
 BOOL WINAPI IsWindowEnabled(HWND window) {
-    auto found = simwin::Find(window);
+    Hold hold(Lock());
+    auto found = simwin::FindLocked(window);
     return found && !(found->style & WS_DISABLED) ? TRUE : FALSE;
 }
 
 BOOL WINAPI IsIconic(HWND window) {
-    auto found = simwin::Find(window);
+    Hold hold(Lock());
+    auto found = simwin::FindLocked(window);
     return found && (found->style & WS_MINIMIZE) ? TRUE : FALSE;
 }
 

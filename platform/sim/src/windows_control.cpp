@@ -62,7 +62,8 @@ HWND FindDialog(const char* caption) {
 }
 
 HWND FindDialog(int templateId) {
-    return FindOpenDialog([templateId](const simwin::Window& w) { return w.templateId == templateId; });
+    return FindOpenDialog(
+        [templateId](const simwin::Window& w) { return w.templateId == templateId; });
 }
 
 HWND WaitForDialog(int templateId, DWORD timeoutMs) {

@@ -30,7 +30,7 @@ struct Window {
     DWORD exStyle = 0;
     RECT client = {}; // pixels
     LONG_PTR userData = 0;
-    LONG_PTR msgResult = 0; // DWLP_MSGRESULT
+    LONG_PTR msgResult = 0;  // DWLP_MSGRESULT
     LONG_PTR dialogUser = 0; // DWLP_USER
     DLGPROC dialogProc = nullptr;
     int templateId = 0;

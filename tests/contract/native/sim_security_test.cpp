@@ -86,20 +86,6 @@ TEST_F(SimSecurity, AdministratorsGroupFollowsTheSetting) {
     EXPECT_EQ(0, sim::LiveSids());
 }
 
-TEST_F(SimSecurity, GroupsBufferOneByteShortIsRefusedWithTheSize) {
-    HANDLE token = nullptr;
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
-    DWORD needed = 0;
-    GetTokenInformation(token, TokenGroups, nullptr, 0, &needed);
-    std::vector<BYTE> buffer(needed);
-    DWORD again = 0;
-    SetLastError(contract::kMarker);
-    EXPECT_FALSE(GetTokenInformation(token, TokenGroups, buffer.data(), needed - 1, &again));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
-    EXPECT_EQ(needed, again);
-    CloseHandle(token);
-}
-
 TEST_F(SimSecurity, PrivilegesEnableOnlyWhenHeld) {
     EXPECT_FALSE(Enabled(SE_SHUTDOWN_NAME));
     EXPECT_TRUE(Enabled("SeChangeNotifyPrivilege"));
@@ -116,46 +102,6 @@ TEST_F(SimSecurity, StandardUserHoldsTheShutdownButNotTheDebugPrivilege) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), Enable(SE_SHUTDOWN_NAME));
     EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ALL_ASSIGNED), Enable("SeDebugPrivilege"));
     EXPECT_FALSE(Enabled("SeDebugPrivilege"));
-}
-
-TEST_F(SimSecurity, AdjustmentReportsThePreviousState) {
-    HANDLE token = nullptr;
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token));
-    TOKEN_PRIVILEGES wanted = {};
-    wanted.PrivilegeCount = 1;
-    wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    ASSERT_TRUE(LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &wanted.Privileges[0].Luid));
-    TOKEN_PRIVILEGES previous = {};
-    DWORD needed = 0;
-    ASSERT_TRUE(AdjustTokenPrivileges(token, FALSE, &wanted, sizeof(previous), &previous, &needed));
-    ASSERT_EQ(1u, previous.PrivilegeCount);
-    EXPECT_EQ(19u, previous.Privileges[0].Luid.LowPart);
-    EXPECT_EQ(0u, previous.Privileges[0].Attributes);
-    EXPECT_TRUE(AdjustTokenPrivileges(token, TRUE, nullptr, 0, nullptr, nullptr));
-    EXPECT_TRUE(sim::EnabledPrivileges().empty());
-    CloseHandle(token);
-}
-
-TEST_F(SimSecurity, SidsAreCountedUntilFreedAndForeignPointersAreNotFreed) {
-    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-    PSID sid = nullptr;
-    ASSERT_TRUE(AllocateAndInitializeSid(&nt, 2, 32, 544, 0, 0, 0, 0, 0, 0, &sid));
-    EXPECT_EQ(1, sim::LiveSids());
-    EXPECT_EQ(nullptr, FreeSid(sid));
-    EXPECT_EQ(0, sim::LiveSids());
-    int local = 0;
-    EXPECT_EQ(&local, FreeSid(&local));
-}
-
-TEST_F(SimSecurity, TokenFailsOnRequestAndForOtherProcesses) {
-    HANDLE token = nullptr;
-    sim::InjectFault("OpenProcessToken", ERROR_ACCESS_DENIED);
-    SetLastError(contract::kMarker);
-    EXPECT_FALSE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
-    HANDLE other = OpenProcess(SYNCHRONIZE, FALSE, sim::AddProcess("other.exe"));
-    EXPECT_FALSE(OpenProcessToken(other, TOKEN_QUERY, &token));
-    CloseHandle(other);
 }
 
 TEST_F(SimVersion, ResourceFollowsTheSettingAndTheModule) {

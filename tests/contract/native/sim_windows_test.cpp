@@ -1,5 +1,4 @@
-// The simulated window system: dialogs on their own threads, queues, sends across threads,
-// message boxes, system menus, painting, resources and system message texts.
+// The simulated window system: dialogs, queues, cross-thread sends, boxes, menus, texts.
 #include "sim/sim.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +32,8 @@ const sim::ControlTemplate kChildControls[] = {
 };
 const DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
 const sim::DialogTemplate kDialogs[] = {
-    {kMainDialog, "Main Test", kDialogStyle, 0, 0, 0, 100, 50, "MS Sans Serif", 8, kMainControls, 4},
+    {kMainDialog, "Main Test", kDialogStyle, 0, 0, 0, 100, 50, "MS Sans Serif", 8, kMainControls,
+     4},
     {kChildDialog, "Child Test", kDialogStyle, 0, 0, 0, 60, 30, "MS Sans Serif", 8, kChildControls,
      1},
     {kPlainDialog, "Plain Test", WS_POPUP | WS_CAPTION, 0, 0, 0, 60, 30, "MS Sans Serif", 8,
@@ -45,12 +45,13 @@ const sim::ResourceSet kResources = {kDialogs, 3, kStrings, 2, kIcons, 1};
 
 // ---- A dialog procedure that records what it sees ----------------------------------------------
 
-const UINT kEnd = WM_USER + 50;          // EndDialog(wParam)
-const UINT kDouble = WM_USER + 60;       // result lParam * 2 through DWLP_MSGRESULT
-const UINT kNested = WM_USER + 70;       // runs the child dialog owned by this one
+const UINT kEnd = WM_USER + 50;           // EndDialog(wParam)
+const UINT kDouble = WM_USER + 60;        // result lParam * 2 through DWLP_MSGRESULT
+const UINT kNested = WM_USER + 70;        // runs the child dialog owned by this one
 const UINT kWaitForWorker = WM_USER + 80; // starts a worker that sends kDouble, waits as the app
 const UINT kBlockOnWorker = WM_USER + 85; // the same, but waits without serving sent messages
 const UINT kMark = WM_USER + 86;
+const UINT kQuit = WM_USER + 87;   // PostQuitMessage(wParam)
 const UINT kRelay = WM_USER + 90;  // sends kBounce to the dialog in wParam
 const UINT kBounce = WM_USER + 91; // sends kDouble back to the dialog in wParam
 
@@ -150,6 +151,9 @@ INT_PTR CALLBACK TestProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         return TRUE;
     case kDouble:
         return Result(dialog, lParam * 2);
+    case kQuit:
+        PostQuitMessage(static_cast<int>(wParam));
+        return TRUE;
     case kNested:
         return Result(dialog, DialogBoxParamA(GetModuleHandleA(nullptr),
                                               MAKEINTRESOURCEA(kChildDialog), dialog, TestProc, 0));
@@ -361,6 +365,62 @@ TEST_F(WindowDialogs, MissingTemplateOrOwnerFailsWithMinusOne) {
     EXPECT_EQ(-1, DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kMainDialog), nullptr, TestProc, 0));
 }
 
+TEST_F(WindowDialogs, QuitEndsTheModalLoopAndStaysQueuedForTheOuterLoop) {
+    std::atomic<INT_PTR> result{-5};
+    std::atomic<UINT> after{0};
+    std::atomic<WPARAM> code{0};
+    std::thread thread([&] {
+        result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kMainDialog), nullptr,
+                                 TestProc, 0);
+        MSG msg = {};
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            after = msg.message;
+            code = msg.wParam;
+        }
+    });
+    HWND dialog = sim::WaitForDialog(kMainDialog);
+    PostMessageA(dialog, kQuit, 9, 0);
+    thread.join();
+    EXPECT_EQ(0, result.load());
+    EXPECT_EQ(static_cast<UINT>(WM_QUIT), after.load());
+    EXPECT_EQ(9u, code.load());
+    EXPECT_FALSE(IsWindow(dialog));
+}
+
+TEST_F(WindowDialogs, ResetDestroysADialogStillOpen) {
+    DialogThread run;
+    HWND dialog = run.Open(kMainDialog);
+    sim::Reset();
+    EXPECT_EQ(0, run.Join());
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_FALSE(sim::WaitForIdle(dialog, 10));
+}
+
+TEST_F(WindowDialogs, WindowDataIsKeptPerWindowAndIndexesAreChecked) {
+    DialogThread run;
+    HWND dialog = run.Open(kMainDialog);
+    HWND go = GetDlgItem(dialog, kGo);
+    EXPECT_EQ(kGo, GetDlgCtrlID(go));
+    EXPECT_EQ(0, SetWindowLongPtrA(go, GWLP_USERDATA, 77));
+    EXPECT_EQ(77, SetWindowLongPtrA(go, GWLP_USERDATA, 78));
+    EXPECT_EQ(78, GetWindowLongPtrA(go, GWLP_USERDATA));
+    EXPECT_EQ(0, GetWindowLongPtrA(dialog, GWLP_USERDATA));
+    SetLastError(0);
+    EXPECT_EQ(0, SetWindowLongPtrA(go, DWLP_USER, 1)); // a control has no dialog data
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_INDEX), GetLastError());
+    EnableWindow(go, FALSE);
+    EXPECT_TRUE(GetWindowLongPtrA(go, GWL_STYLE) & WS_DISABLED);
+    EXPECT_TRUE(GetWindowLongPtrA(go, GWL_STYLE) & WS_CHILD);
+    // Messages of other windows are left to the caller.
+    MSG msg = {go, WM_KEYDOWN, VK_ESCAPE, 0, 0, {0, 0}};
+    DialogThread other;
+    HWND second = other.Open(kChildDialog);
+    EXPECT_FALSE(IsDialogMessageA(second, &msg));
+    EXPECT_EQ(dialog, GetParent(go));
+    EXPECT_TRUE(IsChild(dialog, go));
+    EXPECT_FALSE(IsChild(second, go));
+}
+
 // ---- Queues and sends --------------------------------------------------------------------------
 
 TEST_F(WindowQueues, PostedMessagesAreHandledInPostingOrder) {
@@ -443,6 +503,32 @@ TEST_F(WindowQueues, OnlyNewInputWakesAMessageWait) {
               MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_POSTMESSAGE));
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(WindowQueues, RangeFilterTakesMatchingMessagesFirst) {
+    PostMessageA(nullptr, WM_USER + 1, 1, 0);
+    PostMessageA(nullptr, WM_USER + 2, 2, 0);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_USER + 2, WM_USER + 2, PM_REMOVE));
+    EXPECT_EQ(2u, msg.wParam);
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_USER + 2, WM_USER + 2, PM_REMOVE));
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(1u, msg.wParam);
+}
+
+TEST_F(WindowQueues, InjectedFaultsFailPostsBoxesAndWaits) {
+    sim::InjectFault("PostMessageA", ERROR_NOT_ENOUGH_MEMORY);
+    SetLastError(0);
+    EXPECT_FALSE(PostMessageA(nullptr, WM_USER, 0, 0));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), GetLastError());
+    EXPECT_TRUE(PostMessageA(nullptr, WM_USER, 0, 0));
+    EXPECT_EQ(2u, sim::CallCount("PostMessageA"));
+    sim::InjectFault("MessageBoxA", ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(0, MessageBoxA(nullptr, "x", "y", MB_YESNO));
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    sim::InjectFault("MsgWaitForMultipleObjects", ERROR_INVALID_HANDLE);
+    EXPECT_EQ(WAIT_FAILED, MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
 }
 
 TEST_F(WindowQueues, QuitComesAfterThePostedMessages) {

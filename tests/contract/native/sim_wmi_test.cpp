@@ -52,20 +52,6 @@ protected:
 
 } // namespace
 
-TEST_F(SimWmi, NamespacePathsNameTheLocalComputerOnly) {
-    for (const wchar_t* path :
-         {L"\\\\.\\root\\SecurityCenter", L"root\\securitycenter", L"//./ROOT/SecurityCenter",
-          L"\\\\LOCALHOST\\root\\SecurityCenter"}) {
-        IWbemServices* services = nullptr;
-        EXPECT_EQ(WBEM_S_NO_ERROR, Connect(path, &services)) << path;
-        if (services)
-            services->Release();
-    }
-    IWbemServices* services = nullptr;
-    EXPECT_TRUE(FAILED(Connect(L"\\\\otherpc\\root\\SecurityCenter", &services)));
-    EXPECT_EQ(nullptr, services);
-}
-
 TEST_F(SimWmi, DeleteInstanceRemovesOnlyTheNamedInstance) {
     sim::AddWmiInstance("root\\SecurityCenter", kAntiVirus);
     sim::AddWmiInstance("root\\SecurityCenter", kFirewall);

@@ -1,5 +1,8 @@
-// Controls of the simulated window system: the program's resources, and what tests need to find,
-// read and drive dialogs that run on their own threads, answer message boxes and inspect output.
+// Controls of the simulated window system: resources, and finding and driving dialogs in tests.
+//
+// Dialogs run on their own threads in tests. sim::Reset destroys every window: a dialog still
+// running then leaves its loop (DialogBoxParamA returns 0, without WM_DESTROY), so tests end
+// their dialogs and join those threads before the next reset.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +18,7 @@ namespace sim {
 // the .rc uses. Positions and sizes are in dialog units, as in the .rc.
 
 struct ControlTemplate {
-    int id; // -1 for controls the program never addresses
+    int id;                  // -1 for controls the program never addresses
     const char* windowClass; // "Button", "Static", "Edit"
     const char* text;
     DWORD style; // WS_CHILD and WS_VISIBLE are implied, as in the .rc's CONTROL lines
@@ -85,11 +88,11 @@ int FocusedControl(HWND dialog);
 // All of these post, as a driver or the user's input does: they return at once, and the dialog's
 // thread handles the message when it retrieves its messages. False when the window is gone.
 
-bool ClickButton(HWND dialog, int id);     // BM_CLICK to the control
-bool CloseDialog(HWND dialog);             // WM_CLOSE
-bool PressCloseBox(HWND dialog);           // WM_SYSCOMMAND SC_CLOSE (close box, Alt+F4)
-bool PressEscape(HWND dialog);             // VK_ESCAPE to the focused control, or to the dialog
-bool PressEnter(HWND dialog);              // VK_RETURN likewise
+bool ClickButton(HWND dialog, int id); // BM_CLICK to the control
+bool CloseDialog(HWND dialog);         // WM_CLOSE
+bool PressCloseBox(HWND dialog);       // WM_SYSCOMMAND SC_CLOSE (close box, Alt+F4)
+bool PressEscape(HWND dialog);         // VK_ESCAPE to the focused control, or to the dialog
+bool PressEnter(HWND dialog);          // VK_RETURN likewise
 bool SendSystemCommand(HWND dialog, UINT command); // WM_SYSCOMMAND, as a system-menu pick
 // Minimises or restores the window at once and makes it need painting.
 void SetMinimized(HWND window, bool minimized);
