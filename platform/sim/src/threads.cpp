@@ -1,4 +1,5 @@
-// Simulated threads and waits: real threads behind kernel handles; timed waits on the virtual clock.
+// Simulated threads and waits: real threads behind kernel handles; timed waits on the virtual
+// clock.
 #include "core.h"
 
 #include <atomic>
@@ -31,7 +32,7 @@ struct ThreadObject : simcore::Object {
         // A bounded wait gives the thread a short real moment, then counts as the full timeout
         // on the virtual clock.
         if (done.wait_for(held, std::chrono::milliseconds(milliseconds < 50 ? milliseconds : 50),
-                           [this] { return finished; }))
+                          [this] { return finished; }))
             return WAIT_OBJECT_0;
         simcore::Advance(milliseconds);
         return WAIT_TIMEOUT;
@@ -125,9 +126,19 @@ DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL wai
                 return WAIT_TIMEOUT;
         return WAIT_OBJECT_0;
     }
-    for (DWORD i = 0; i < count; ++i)
-        if (objects[i]->Wait(0) == WAIT_OBJECT_0)
-            return WAIT_OBJECT_0 + i;
-    simcore::Advance(milliseconds == INFINITE ? 0 : milliseconds);
-    return WAIT_TIMEOUT;
+    // Waiting for any one: poll the objects; an unbounded wait keeps polling, a bounded one gives
+    // them a short real moment and then counts its full time on the virtual clock.
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        for (DWORD i = 0; i < count; ++i)
+            if (objects[i]->Wait(0) == WAIT_OBJECT_0)
+                return WAIT_OBJECT_0 + i;
+        if (milliseconds != INFINITE &&
+            std::chrono::steady_clock::now() - start >=
+                std::chrono::milliseconds(milliseconds < 50 ? milliseconds : 50)) {
+            simcore::Advance(milliseconds);
+            return WAIT_TIMEOUT;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }

@@ -7,7 +7,8 @@
 
 namespace sim {
 
-// Puts the whole machine back to its initial shape (NT 5.1 SP2, empty registry and disks, ...).
+// Puts the whole machine back to its initial shape: Windows XP SP2, the default folders and
+// profiles, a small default registry, no services, a few base Winsock providers, ...
 void Reset();
 
 enum FaultMode { Once, Always };

@@ -49,7 +49,8 @@ struct ProcessRecord {
 
 // Starts a process (it runs until terminated) and returns its id. A fresh machine runs the
 // idle process (0), "System" (4, which refuses to be opened) and this program itself, listed by
-// the file name of sim::ModulePath() under GetCurrentProcessId().
+// the file name of sim::ModulePath() under GetCurrentProcessId(). Terminating this program's own
+// entry only records it: the simulation cannot end the test.
 DWORD AddProcess(const char* path);
 // OpenProcess of that process fails with ERROR_ACCESS_DENIED.
 void RefuseOpen(DWORD pid, bool refuse = true);

@@ -144,7 +144,8 @@ typedef struct _PROCESS_INFORMATION {
 HANDLE WINAPI OpenProcess(DWORD access, BOOL inherit, DWORD processId);
 BOOL WINAPI TerminateProcess(HANDLE process, UINT exitCode);
 BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
-// A started program runs until it is terminated; the simulation does not execute it.
+// A started program is listed and runs until it is terminated; the simulation neither reads nor
+// executes the program file, which need not exist.
 BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR commandLine,
                            LPSECURITY_ATTRIBUTES processAttributes,
                            LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD flags,

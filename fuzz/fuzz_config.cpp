@@ -1,0 +1,90 @@
+// Fuzz target: the profile reader and the entry dispatch, plan and cleanup on a small machine.
+//
+// The input is the configuration file beside the program. A line ";9x" anywhere in it runs the
+// profile on the 9x family (process matching, immediate deletion) instead of the NT family.
+#include "engine/Zelm.h"
+#include "fake_dialog.h"
+#include "sim/sim.h"
+#include "trace/trace_testing.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace {
+
+const char kProgram[] = "C:\\Tools\\Kelvane.exe";
+const char kProfile[] = "C:\\Tools\\Kelvane.cfg";
+const char kSuite[] = "C:\\Program Files\\Example Suite";
+const char kSuiteKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite";
+
+// A product installation with the shapes the discovery operations care about: files with
+// attributes, a link into a user folder, per-user data, keys with string and non-string values
+// and a default value, services and a running process.
+void BuildMachine(bool win9x) {
+    sim::Reset();
+    if (win9x)
+        sim::SetWindows98();
+    sim::SetModulePath(kProgram);
+    sim::AddFolder("C:\\Tools");
+
+    const std::string suite = kSuite;
+    sim::AddFile((suite + "\\BIN\\APP.EXE").c_str(), "MZ", FILE_ATTRIBUTE_READONLY);
+    sim::AddFile((suite + "\\BIN\\core.dll").c_str(), "MZ");
+    sim::AddFile((suite + "\\README.TXT").c_str(), "read me");
+    sim::AddFile((suite + "\\cache.dat").c_str(), "", FILE_ATTRIBUTE_HIDDEN);
+    sim::AddFile("C:\\Documents and Settings\\Administrator\\My Documents\\letter.doc", "mine");
+    sim::AddJunction((suite + "\\Documents").c_str(),
+                     "C:\\Documents and Settings\\Administrator\\My Documents");
+    sim::AddFile("C:\\Documents and Settings\\Administrator\\Application Data\\Example "
+                 "Suite\\settings.ini",
+                 "[x]");
+    sim::AddFile("C:\\Documents and Settings\\Default User\\Application Data\\Example "
+                 "Suite\\settings.ini",
+                 "[x]");
+    sim::AddFile("C:\\WINDOWS\\example.ini", "[x]");
+
+    const std::string key = kSuiteKey;
+    sim::SetString(kSuiteKey, "InstallPath", kSuite);
+    sim::SetDword(kSuiteKey, "Version", 7);
+    sim::SetDefault(kSuiteKey, "Example Suite");
+    sim::AddKey((key + "\\Keep").c_str());
+    sim::SetString((key + "\\Components").c_str(), "Scanner", "yes");
+    sim::SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+                   "ExampleSuite",
+                   "DisplayName", "Example Suite 4.0");
+    sim::SetString("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                   "ExampleTray", "C:\\Program Files\\Example Suite\\BIN\\APP.EXE /tray");
+    sim::SetBinary("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                   "ExampleBin", std::string("\x01\x02", 2));
+
+    sim::AddService({"ExampleSvc", "Example Service", SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING});
+    sim::AddService({"ExampleDrv", "Example Driver", SERVICE_KERNEL_DRIVER, SERVICE_RUNNING});
+    sim::AddProcess("C:\\Program Files\\Example Suite\\BIN\\APP.EXE");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string profile(reinterpret_cast<const char*>(data), size);
+    const bool win9x = profile.find(";9x") != std::string::npos;
+
+    TraceResetForTests();
+    BuildMachine(win9x);
+    sim::AddFile(kProfile, profile);
+
+    {
+        // The engine's sets and texts live for one input, as for one run of the program.
+        CUninstallDlg dialog;
+        CUninstallEngine engine;
+        engine.SetDialog(&dialog);
+        if (engine.CreateProfile() == 0 && engine.PopulateRemoveLists() == 0) {
+            // The plan's items are parsed back by the cleanup; every item form must survive it.
+            engine.CleanupFiles();
+            engine.CleanupRegValues();
+            engine.CleanupRegKeys();
+        }
+    }
+    TraceResetForTests();
+    return 0;
+}
