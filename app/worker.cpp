@@ -7,76 +7,84 @@
 
 namespace {
 
-void Post(const WorkerContext* context, UINT message, WPARAM wParam) {
-    PostMessageA(context->dialog->m_hWnd, message, wParam, 0);
+// The dialog's window, read once when the worker starts: the dialog thread clears the field when
+// the dialog ends, possibly while the worker still runs (ESC during a run).
+struct Run {
+    WorkerContext* context;
+    HWND window;
+};
+
+void Post(const Run& run, UINT message, WPARAM wParam) {
+    PostMessageA(run.window, message, wParam, 0);
 }
 
-DWORD Fail(WorkerContext* context) {
-    context->dialog->m_state = STATE_FAILED;
-    Post(context, WM_UNINSTALL_REFRESH, 0);
-    return context->result;
+DWORD Fail(const Run& run) {
+    run.context->dialog->m_state = STATE_FAILED;
+    Post(run, WM_UNINSTALL_REFRESH, 0);
+    return run.context->result;
 }
 
 // Posts the stage's end with the result in the context; true when the run goes on.
-bool StageEnded(WorkerContext* context) {
-    Post(context, WM_UNINSTALL_RESULT, context->result);
-    return context->result == 0;
+bool StageEnded(const Run& run) {
+    Post(run, WM_UNINSTALL_RESULT, run.context->result);
+    return run.context->result == 0;
 }
 
 } // namespace
 
 DWORD WINAPI UninstallThreadProc(LPVOID parameter) {
     WorkerContext* context = static_cast<WorkerContext*>(parameter);
+    const Run run = {context, context->dialog->m_hWnd};
     CUninstallEngine* engine = context->engine;
 
-    Post(context, WM_UNINSTALL_REFRESH, 0);
+    Post(run, WM_UNINSTALL_REFRESH, 0);
 
-    Post(context, WM_UNINSTALL_STAGE, IDS_STAGE_PROFILE);
+    Post(run, WM_UNINSTALL_STAGE, IDS_STAGE_PROFILE);
     context->result = engine->CreateProfile();
     if (context->result == 0)
         context->result = engine->PopulateRemoveLists();
-    if (!StageEnded(context))
-        return Fail(context);
+    if (!StageEnded(run))
+        return Fail(run);
 
     CString confirm;
     confirm.LoadString(IDS_CONFIRM);
-    if (MessageBoxA(context->dialog->m_hWnd, confirm, "Notification!",
+    if (MessageBoxA(run.window, confirm, "Notification!",
                     MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDNO) {
         context->dialog->m_state = STATE_CANCELLED;
         context->result = ERROR_CANCELLED;
-        Post(context, WM_UNINSTALL_REFRESH, 0);
+        Post(run, WM_UNINSTALL_REFRESH, 0);
         return ERROR_CANCELLED;
     }
 
-    Post(context, WM_UNINSTALL_STAGE, IDS_STAGE_SERVICES);
+    Post(run, WM_UNINSTALL_STAGE, IDS_STAGE_SERVICES);
     context->result = engine->StopServices();
-    if (!StageEnded(context))
-        return Fail(context);
+    if (!StageEnded(run))
+        return Fail(run);
     Sleep(2000);
 
-    Post(context, WM_UNINSTALL_STAGE, IDS_STAGE_DEFAULTS);
+    Post(run, WM_UNINSTALL_STAGE, IDS_STAGE_DEFAULTS);
     context->result = engine->ResetLspStack();
-    if (!StageEnded(context))
-        return Fail(context);
+    if (!StageEnded(run))
+        return Fail(run);
     UnregisterSecurityCenter();
     Sleep(1500);
 
-    Post(context, WM_UNINSTALL_STAGE, IDS_STAGE_FILES);
+    Post(run, WM_UNINSTALL_STAGE, IDS_STAGE_FILES);
     context->result = engine->CleanupFiles();
-    if (!StageEnded(context))
-        return Fail(context);
+    if (!StageEnded(run))
+        return Fail(run);
 
-    Post(context, WM_UNINSTALL_STAGE, IDS_STAGE_REGISTRY);
+    Post(run, WM_UNINSTALL_STAGE, IDS_STAGE_REGISTRY);
     context->result = engine->CleanupRegValues();
     if (context->result != 0) {
-        StageEnded(context);
-        return Fail(context);
+        StageEnded(run);
+        return Fail(run);
     }
     context->result = engine->CleanupRegKeys();
-    if (!StageEnded(context))
-        return Fail(context);
+    if (!StageEnded(run))
+        return Fail(run);
 
     context->dialog->m_state = STATE_RESTART;
-    Post(context, WM_UNINSTALL_REFRESH, 0);
+    Post(run, WM_UNINSTALL_REFRESH, 0);
     return 0;
 }

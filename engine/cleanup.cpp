@@ -1,6 +1,8 @@
 // The removal plan carried out: planned files and folders, then registry values, then keys.
 #include "Zelm.h"
 
+#include "engine_support.h"
+
 #include "helpers/helper.h"
 #include "trace/trace.h"
 
@@ -33,16 +35,6 @@ DWORD WalkPlan(const CUninstallEngine& engine, TSet& plan, bool backward, int& h
     return ERROR_SUCCESS;
 }
 
-// A private copy of a set's item: splitting rewrites the text in place, and the set's own
-// strings must stay as they are.
-char* CopyItem(const char* item) {
-    size_t size = strlen(item) + 1;
-    char* copy = static_cast<char*>(malloc(size));
-    if (copy)
-        memcpy(copy, item, size);
-    return copy;
-}
-
 // The key path of a stored item, with the separator after the root name skipped; null when the
 // item does not start with that root name (the split's copy no longer lines up with it).
 const char* KeyPathAfterRoot(const char* item, const char* rootName) {
@@ -54,7 +46,7 @@ const char* KeyPathAfterRoot(const char* item, const char* rootName) {
 
 // 'ROOT\KEY\' names the default value of ROOT\KEY, 'ROOT\KEY\NAME' the value NAME.
 void DeletePlanValue(const char* item) {
-    char* copy = CopyItem(item);
+    char* copy = engine_support::CopyText(item);
     if (!copy)
         return;
     HKEY root = nullptr;
@@ -96,7 +88,7 @@ bool IsKeyEmpty(HKEY root, const char* path) {
 
 // Removes the key only when nothing is left in it; a subtree is never deleted as a whole.
 void DeletePlanKey(const char* item) {
-    char* copy = CopyItem(item);
+    char* copy = engine_support::CopyText(item);
     if (!copy)
         return;
     HKEY root = nullptr;

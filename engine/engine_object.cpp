@@ -1,24 +1,14 @@
 // The engine object's life: its sets, the error text, the dialog link and the cancel test.
 #include "Zelm.h"
 
+#include "engine_support.h"
+
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-
-char* CopyText(const char* text) {
-    size_t size = strlen(text) + 1;
-    char* copy = static_cast<char*>(malloc(size));
-    if (copy)
-        memcpy(copy, text, size);
-    return copy;
-}
-
-} // namespace
-
 CUninstallEngine::CUninstallEngine()
     : m_errorText(nullptr), m_configPath(nullptr), m_dialog(nullptr) {
-    m_errorText = CopyText("unknown error");
+    m_errorText = engine_support::CopyText("unknown error");
 }
 
 CUninstallEngine::~CUninstallEngine() {
@@ -30,7 +20,7 @@ CUninstallEngine::~CUninstallEngine() {
 
 const char* CUninstallEngine::SetErrorText(const char* text) {
     free(m_errorText);
-    m_errorText = text ? CopyText(text) : nullptr;
+    m_errorText = text ? engine_support::CopyText(text) : nullptr;
     return m_errorText;
 }
 

@@ -3,8 +3,21 @@
 
 CDialog::CDialog(UINT templateId, CWnd* parent) : m_templateId(templateId), m_parent(parent) {}
 
+namespace {
+
+// A dialog without a parent is owned by the application's main window, when there is one, so
+// that the main window is disabled while the dialog is up. The main dialog itself gets no owner:
+// its window does not exist yet when it is run.
+HWND DefaultOwner(const CDialog* dialog) {
+    CWinApp* app = AfxGetApp();
+    CWnd* main = app ? app->m_pMainWnd : nullptr;
+    return main && main != dialog ? main->m_hWnd : nullptr;
+}
+
+} // namespace
+
 INT_PTR CDialog::DoModal() {
-    HWND owner = m_parent ? m_parent->m_hWnd : nullptr;
+    HWND owner = m_parent ? m_parent->m_hWnd : DefaultOwner(this);
     INT_PTR result = DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
                                      &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     m_hWnd = nullptr;

@@ -11,6 +11,7 @@ struct ClockState {
     time_t start = 1118131750; // 2005-06-07 08:09:10, read as local time
     int64_t frequency = 3579545;
     bool counterFails = false;
+    std::function<void(DWORD)> onSleep;
 };
 
 ClockState& State() {
@@ -30,6 +31,11 @@ namespace sim {
 
 void AdvanceClock(DWORD milliseconds) {
     simcore::Advance(milliseconds);
+}
+
+void OnSleep(std::function<void(DWORD)> callback) {
+    simcore::Guard guard(simcore::MachineLock());
+    State().onSleep = std::move(callback);
 }
 
 uint64_t ClockMilliseconds() {
@@ -61,6 +67,14 @@ void SetPerformanceCounterFails(bool fails) {
 } // namespace sim
 
 void WINAPI Sleep(DWORD milliseconds) {
+    std::function<void(DWORD)> callback;
+    {
+        simcore::Guard guard(simcore::MachineLock());
+        callback = State().onSleep;
+    }
+    // Outside the lock: the callback may drive other threads that need the machine.
+    if (callback)
+        callback(milliseconds);
     simcore::Advance(milliseconds == INFINITE ? 0 : milliseconds);
 }
 

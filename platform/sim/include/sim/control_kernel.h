@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace sim {
@@ -29,6 +30,9 @@ std::string ModulePath();
 
 // Virtual clock: Sleep advances it; nothing waits in real time.
 void AdvanceClock(DWORD milliseconds);
+// Runs on the calling thread of every later Sleep, with the time asked for, before the clock
+// advances (a test can act at a known point of a pause); null removes it, and so does sim::Reset.
+void OnSleep(std::function<void(DWORD)> callback);
 uint64_t ClockMilliseconds();
 // Calendar time of the virtual clock's start, as local broken-down time.
 void SetLocalTime(int year, int month, int day, int hour, int minute, int second);
