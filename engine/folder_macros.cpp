@@ -4,6 +4,7 @@
 
 #include "engine_support.h"
 #include "helpers/helper.h"
+#include "protected_paths.h"
 
 #include <shlobj.h>
 
@@ -88,6 +89,18 @@ bool FindUserComponent(const char* folder, const char* user, size_t* at) {
 }
 
 } // namespace
+
+size_t FolderMacroCount() {
+    return sizeof(FolderMacroTable) / sizeof(FolderMacroTable[0]);
+}
+
+bool FolderMacroPath(size_t row, char* folder) {
+    if (row >= FolderMacroCount()) {
+        folder[0] = '\0';
+        return false;
+    }
+    return QueryFolder(FolderMacroTable[row].folder, folder);
+}
 
 DWORD CUninstallEngine::FindExpandedFilesByValue(TSet& destination, char* data) {
     return ExpandFolderMacro(destination, data, &CUninstallEngine::FindFilesByValue);

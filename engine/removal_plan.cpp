@@ -4,6 +4,7 @@
 
 #include "engine_support.h"
 #include "helpers/helper.h"
+#include "protected_paths.h"
 #include "trace/trace.h"
 
 #include <cstring>
@@ -125,6 +126,12 @@ DWORD CUninstallEngine::AddRegKeyTree(const char* text) {
     if (!copy.get())
         return LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
     NormalizeEntry(copy.get());
+    // A root or a key every program shares is never planned, whatever the profile or a value
+    // read from the registry says.
+    if (protected_paths::IsProtectedKey(copy.get())) {
+        protected_paths::LogProtectedKey(copy.get());
+        return ERROR_ACCESS_DENIED;
+    }
 
     HKEY root = nullptr;
     char* rootName = nullptr;
@@ -182,6 +189,8 @@ DWORD CUninstallEngine::AddRegKeyTree(const char* text) {
 }
 
 DWORD CUninstallEngine::PopulateRemoveFileList() {
+    // The protected folders are found once for the whole step.
+    protected_paths::RunScope protectedFolders;
     char* path = nullptr;
     DWORD more = m_removeFiles.GetFirst(&path);
     while (more == 0) {
@@ -190,6 +199,7 @@ DWORD CUninstallEngine::PopulateRemoveFileList() {
         if (IsCancelled())
             return ERROR_CANCELLED;
     }
+    protected_paths::FilterPlan(m_planFiles);
     SubtractIgnored(m_planFiles, m_ignoreFiles);
     return IsCancelled() ? ERROR_CANCELLED : 0;
 }
@@ -207,6 +217,10 @@ DWORD CUninstallEngine::AddFileTree(const char* path) {
     DWORD attributes = GetFileAttributesA(folder);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return LastErrorOr(ERROR_FILE_NOT_FOUND);
+    // A drive root, the Windows folder, a profile and the like are neither planned nor entered.
+    protected_paths::WalkScope walk;
+    if (walk.Refuses(folder))
+        return ERROR_ACCESS_DENIED;
     m_planFiles.Add(folder);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return 0;
@@ -239,7 +253,7 @@ DWORD CUninstallEngine::AddFileTree(const char* path) {
         bool isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         if (isFolder && !isLink)
             AddFileTree(entryPath);
-        else
+        else if (!isLink || !walk.Refuses(entryPath))
             m_planFiles.Add(entryPath);
     } while (FindNextFileA(search.get(), &found));
     return 0;

@@ -102,6 +102,9 @@ bool SpecialFolder(int csidl, std::string* path) {
     case CSIDL_PROGRAM_FILES:
         *path = state.programFiles;
         return true;
+    case CSIDL_PROGRAM_FILES_COMMON:
+        *path = state.programFiles + "\\Common Files";
+        return true;
     default:
         return false;
     }

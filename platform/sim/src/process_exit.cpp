@@ -39,11 +39,13 @@ bool WaitForProcessExit(DWORD milliseconds, UINT* exitCode) {
 
 void WINAPI ExitProcess(UINT exitCode) {
     {
+        // Notified under the lock: a waiter that saw the exit has then seen the notification
+        // end, so the signal's destruction at the test program's exit comes after it.
         std::lock_guard<std::mutex> held(g_exitLock);
         g_exited = true;
         g_exitCode = exitCode;
+        g_exitSignal.notify_all();
     }
-    g_exitSignal.notify_all();
     std::mutex never;
     std::unique_lock<std::mutex> parked(never);
     std::condition_variable forever;

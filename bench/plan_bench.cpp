@@ -1,0 +1,436 @@
+// Plan building against a bare walk of the same installation, as a ratio measured in one run.
+//
+// A synthetic product (N files in nested folders, a key tree with values) is put on the machine
+// by the per-target half (simulated machine natively, the real disk and registry on Windows).
+// Each round times a bare walk (directory search and key/value enumeration only: no sets, no
+// normalising) and the engine's PopulateRemoveLists over the same tree, in alternating order;
+// the best of each side is kept, so that a disturbance of the shared machine counts least.
+#include "engine/Zelm.h"
+#include "fake_dialog.h"
+#include "helpers/helper.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+// What the per-target half builds: folders (parents first) and files below the product folder,
+// keys (parents first) with the values below the product key, all as relative paths.
+struct PlanBenchInstallation {
+    std::vector<std::string> folders;
+    std::vector<std::string> files;
+    std::vector<std::string> keys;
+};
+
+// The per-target half (plan_bench_sim.cpp natively, plan_bench_win.cpp on Windows).
+const char* PlanBenchMachineName();
+double PlanBenchDefaultTarget();
+bool PlanBenchCreate(const PlanBenchInstallation& installation, std::string* folder,
+                     std::string* key);
+void PlanBenchRemove(const std::string& folder, const std::string& key);
+// Value names every key holds: the default value and a string (REG_SZ), a number (REG_DWORD).
+extern const char* const kPlanBenchValueNames[3];
+const char* const kPlanBenchValueNames[3] = {"", "Name", "Size"};
+
+namespace {
+
+const unsigned kFilesPerFolder = 25;
+const unsigned kFolderFanOut = 10;
+const unsigned kKeyFanOut = 20;
+const char* const kFolderLevels[] = {"Area", "Module", "Part", "Set", "Unit", "Lot", "Bay"};
+const char* const kKeyLevels[] = {"Component", "Feature", "Setting", "Option", "Entry", "Item"};
+const char* const kExtensions[] = {".dll", ".dat", ".exe", ".ini", ".txt", ".bin", ".cfg", ".xml"};
+
+// The profile's spare entries, in the normalised form the profile loader gives them.
+const char* const kIgnoreFiles[] = {"\\MODULE3\\PART7", ".INI"};
+const char* const kIgnoreKeys[] = {"\\COMPONENT03\\FEATURE07"};
+const char* const kIgnoreValues[] = {"\\COMPONENT03\\FEATURE07\\", "\\COMPONENT11\\SIZE"};
+
+// A complete tree: node i (i > 0) hangs below node (i - 1) / fanOut, named after its depth.
+std::vector<std::string> TreePaths(unsigned count, unsigned fanOut, const char* const* levels,
+                                   size_t levelCount) {
+    std::vector<std::string> paths(count);
+    std::vector<unsigned> depth(count, 0);
+    char name[32];
+    for (unsigned i = 1; i < count; ++i) {
+        unsigned parent = (i - 1) / fanOut;
+        depth[i] = depth[parent] + 1;
+        size_t level = std::min<size_t>(depth[i] - 1, levelCount - 1);
+        snprintf(name, sizeof(name), "%s%02u", levels[level], (i - 1) % fanOut);
+        paths[i] = parent ? paths[parent] + "\\" + name : std::string(name);
+    }
+    return paths;
+}
+
+PlanBenchInstallation Shape(unsigned files, unsigned keys) {
+    PlanBenchInstallation shape;
+    unsigned folders = std::max(1u, (files + kFilesPerFolder - 1) / kFilesPerFolder);
+    // Folder 0 is the product folder itself; its path is empty.
+    shape.folders = TreePaths(folders, kFolderFanOut, kFolderLevels,
+                              sizeof(kFolderLevels) / sizeof(kFolderLevels[0]));
+    char name[32];
+    shape.files.reserve(files);
+    for (unsigned i = 0; i < files; ++i) {
+        const std::string& folder = shape.folders[i / kFilesPerFolder];
+        snprintf(name, sizeof(name), "File%07u%s", i,
+                 kExtensions[i % (sizeof(kExtensions) / sizeof(kExtensions[0]))]);
+        shape.files.push_back(folder.empty() ? std::string(name) : folder + "\\" + name);
+    }
+    shape.folders.erase(shape.folders.begin());
+    // Key 0 is the product key itself.
+    shape.keys = TreePaths(std::max(1u, keys), kKeyFanOut, kKeyLevels,
+                           sizeof(kKeyLevels) / sizeof(kKeyLevels[0]));
+    return shape;
+}
+
+struct WalkCount {
+    size_t files = 0; // files and folders, the product folder included
+    size_t keys = 0;
+    size_t values = 0;
+    size_t Total() const { return files + keys + values; }
+};
+
+bool IsDot(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// path holds a folder of `length` characters and has room for MAX_PATH.
+void WalkFolder(char* path, size_t length, WalkCount& count) {
+    if (length + 2 >= MAX_PATH)
+        return;
+    memcpy(path + length, "\\*", 3);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (IsDot(found.cFileName))
+            continue;
+        size_t n = strlen(found.cFileName);
+        if (length + 1 + n >= MAX_PATH)
+            continue;
+        ++count.files;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            path[length] = '\\';
+            memcpy(path + length + 1, found.cFileName, n + 1);
+            WalkFolder(path, length + 1 + n, count);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+void WalkKey(HKEY key, WalkCount& count) {
+    ++count.keys;
+    char name[261];
+    for (DWORD index = 0; RegEnumKeyA(key, index, name, sizeof(name)) == ERROR_SUCCESS; ++index) {
+        HKEY sub = nullptr;
+        if (RegOpenKeyExA(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS)
+            continue;
+        WalkKey(sub, count);
+        RegCloseKey(sub);
+    }
+    for (DWORD index = 0;; ++index) {
+        DWORD size = sizeof(name);
+        if (RegEnumValueA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        ++count.values;
+    }
+}
+
+// The product key text "HKEY_CURRENT_USER\..." opened below its root.
+HKEY OpenProductKey(const std::string& key) {
+    const char prefix[] = "HKEY_CURRENT_USER\\";
+    if (key.compare(0, sizeof(prefix) - 1, prefix) != 0)
+        return nullptr;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str() + sizeof(prefix) - 1, 0, KEY_READ,
+                      &opened) != ERROR_SUCCESS)
+        return nullptr;
+    return opened;
+}
+
+WalkCount BareWalk(const std::string& folder, const std::string& key) {
+    WalkCount count;
+    char path[MAX_PATH];
+    if (folder.size() < MAX_PATH && GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        memcpy(path, folder.c_str(), folder.size() + 1);
+        ++count.files;
+        WalkFolder(path, folder.size(), count);
+    }
+    if (HKEY opened = OpenProductKey(key)) {
+        WalkKey(opened, count);
+        RegCloseKey(opened);
+    }
+    return count;
+}
+
+struct PlanCount {
+    size_t files = 0;
+    size_t keys = 0;
+    size_t values = 0;
+    DWORD result = 0;
+};
+
+// An entry as the profile stage leaves it in its sets: normalised (upper case, '\\' separators).
+std::string ProfileEntry(const std::string& text) {
+    std::vector<char> copy(text.begin(), text.end());
+    copy.push_back('\0');
+    NormalizeEntry(copy.data());
+    return std::string(copy.data());
+}
+
+// A fresh engine as the profile would leave it: the product folder and key to remove, the spare
+// entries, nothing else.
+CUninstallEngine* NewEngine(CUninstallDlg* dialog, const std::string& folder,
+                            const std::string& key, bool withIgnores) {
+    CUninstallEngine* engine = new CUninstallEngine;
+    engine->SetDialog(dialog);
+    engine->m_removeFiles.Add(folder.c_str());
+    engine->m_removeRegKeys.Add(key.c_str());
+    if (withIgnores) {
+        for (const char* text : kIgnoreFiles)
+            engine->m_ignoreFiles.Add(text);
+        for (const char* text : kIgnoreKeys)
+            engine->m_ignoreRegKeys.Add(text);
+        for (const char* text : kIgnoreValues)
+            engine->m_ignoreRegValues.Add(text);
+    }
+    return engine;
+}
+
+PlanCount Counts(CUninstallEngine& engine, DWORD result) {
+    PlanCount count;
+    count.files = engine.m_planFiles.Count();
+    count.keys = engine.m_planRegKeys.Count();
+    count.values = engine.m_planRegValues.Count();
+    count.result = result;
+    return count;
+}
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+struct Options {
+    std::vector<unsigned> files;
+    unsigned keys = 20000;
+    int rounds = 5;
+    double target = 0;
+    bool split = false;
+};
+
+struct Figures {
+    double walk = 0;
+    double plan = 0;
+    size_t items = 0;
+    double Ratio() const { return walk > 0 ? plan / walk : 0; }
+    // The engine's own work per walked item, the machine's cost taken out.
+    double NanosPerItem() const { return items ? (plan - walk) * 1e9 / items : 0; }
+};
+
+// Times the bare walk and the plan, alternately, `rounds` times; false when the plan does not
+// match the tree.
+bool Measure(unsigned files, const Options& options, Figures* figures) {
+    PlanBenchInstallation shape = Shape(files, options.keys);
+    std::string created, createdKey;
+    if (!PlanBenchCreate(shape, &created, &createdKey)) {
+        printf("cannot create the installation of %u files\n", files);
+        PlanBenchRemove(created, createdKey);
+        return false;
+    }
+    // Both sides start from the same texts, the ones the profile gives the plan.
+    const std::string folder = ProfileEntry(created);
+    const std::string key = ProfileEntry(createdKey);
+    const size_t valueNames = sizeof(kPlanBenchValueNames) / sizeof(kPlanBenchValueNames[0]);
+    WalkCount expected;
+    expected.files = 1 + shape.folders.size() + shape.files.size();
+    expected.keys = shape.keys.size();
+    expected.values = shape.keys.size() * valueNames;
+
+    CUninstallDlg dialog;
+    bool ok = true;
+    // Untimed check (and warm-up): the walk and the plan without spare entries see the whole
+    // installation.
+    WalkCount walked = BareWalk(folder, key);
+    CUninstallEngine* engine = NewEngine(&dialog, folder, key, false);
+    PlanCount planned = Counts(*engine, engine->PopulateRemoveLists());
+    delete engine;
+    if (walked.files != expected.files || walked.keys != expected.keys ||
+        walked.values != expected.values || planned.result != 0 ||
+        planned.files != expected.files || planned.keys != expected.keys ||
+        planned.values != expected.values) {
+        printf("mismatch: expected %zu/%zu/%zu, walked %zu/%zu/%zu, planned %zu/%zu/%zu (%lu)\n",
+               expected.files, expected.keys, expected.values, walked.files, walked.keys,
+               walked.values, planned.files, planned.keys, planned.values,
+               static_cast<unsigned long>(planned.result));
+        ok = false;
+    }
+
+    Figures best;
+    best.items = expected.Total();
+    PlanCount spared;
+    double splitRegistry = 0, splitFiles = 0, walkRegistry = 0, walkFiles = 0;
+    for (int round = 0; ok && round < options.rounds; ++round) {
+        for (int side = 0; side < 2; ++side) {
+            bool walkNow = (side == 0) == (round % 2 == 0);
+            if (walkNow) {
+                Clock::time_point start = Clock::now();
+                WalkCount count = BareWalk(folder, key);
+                double time = Seconds(start);
+                if (count.Total() != expected.Total())
+                    ok = false;
+                if (best.walk == 0 || time < best.walk)
+                    best.walk = time;
+            } else {
+                engine = NewEngine(&dialog, folder, key, true);
+                Clock::time_point start = Clock::now();
+                DWORD result = engine->PopulateRemoveLists();
+                double time = Seconds(start);
+                spared = Counts(*engine, result);
+                delete engine; // freeing the plan is no part of building it
+                if (result != 0)
+                    ok = false;
+                if (best.plan == 0 || time < best.plan)
+                    best.plan = time;
+            }
+        }
+        if (options.split) {
+            // Where the time goes: each half of the walk against the engine step that mirrors it.
+            engine = NewEngine(&dialog, folder, key, true);
+            Clock::time_point start = Clock::now();
+            engine->PopulateRemoveRegList();
+            double registry = Seconds(start);
+            start = Clock::now();
+            engine->PopulateRemoveFileList();
+            double fileTime = Seconds(start);
+            delete engine;
+            WalkCount count;
+            start = Clock::now();
+            if (HKEY opened = OpenProductKey(key)) {
+                WalkKey(opened, count);
+                RegCloseKey(opened);
+            }
+            double walkKeys = Seconds(start);
+            char path[MAX_PATH];
+            memcpy(path, folder.c_str(), folder.size() + 1);
+            start = Clock::now();
+            WalkFolder(path, folder.size(), count);
+            double walkFolder = Seconds(start);
+            if (round == 0 || registry < splitRegistry)
+                splitRegistry = registry;
+            if (round == 0 || fileTime < splitFiles)
+                splitFiles = fileTime;
+            if (round == 0 || walkKeys < walkRegistry)
+                walkRegistry = walkKeys;
+            if (round == 0 || walkFolder < walkFiles)
+                walkFiles = walkFolder;
+        }
+    }
+    PlanBenchRemove(created, createdKey);
+    if (!ok) {
+        printf("%u files: the walk or the plan went wrong\n", files);
+        return false;
+    }
+    printf("%9u %8zu %7zu %8zu %9zu   %5.2fx %9.0f   (planned after spares: %zu files and "
+           "folders, %zu keys, %zu values)\n",
+           files, expected.files - 1 - files, expected.keys, expected.values, best.items,
+           best.Ratio(), best.NanosPerItem(), spared.files, spared.keys, spared.values);
+    if (options.split && walkRegistry > 0 && walkFiles > 0)
+        printf("          split: registry %.2fx, files %.2fx (engine step / its half of the "
+               "walk)\n",
+               splitRegistry / walkRegistry, splitFiles / walkFiles);
+    if (getenv("KV_PLAN_BENCH_DEBUG"))
+        printf("          debug ms: walk %.1f plan %.1f | reg walk %.1f step %.1f | files walk %.1f "
+               "step %.1f\n",
+               best.walk * 1e3, best.plan * 1e3, walkRegistry * 1e3, splitRegistry * 1e3,
+               walkFiles * 1e3, splitFiles * 1e3);
+    *figures = best;
+    return true;
+}
+
+bool ParseUnsignedList(const char* text, std::vector<unsigned>* out) {
+    out->clear();
+    while (*text) {
+        char* end = nullptr;
+        unsigned long value = strtoul(text, &end, 10);
+        if (end == text || value == 0 || value > 10000000)
+            return false;
+        out->push_back(static_cast<unsigned>(value));
+        text = *end == ',' ? end + 1 : end;
+        if (*end && *end != ',')
+            return false;
+    }
+    return !out->empty();
+}
+
+void Usage() {
+    printf("usage: kv_bench_plan [--files=N[,N...]] [--keys=N] [--rounds=N] [--target=X] "
+           "[--split] [--with-1m]\n"
+           "  default files: 10000,100000; --with-1m (or KV_PLAN_BENCH_1M=1) adds 1000000\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    options.files = {10000, 100000};
+    options.target = PlanBenchDefaultTarget();
+    bool withMillion = getenv("KV_PLAN_BENCH_1M") && strcmp(getenv("KV_PLAN_BENCH_1M"), "0") != 0;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        std::vector<unsigned> list;
+        if (strncmp(arg, "--files=", 8) == 0 && ParseUnsignedList(arg + 8, &list)) {
+            options.files = list;
+        } else if (strncmp(arg, "--keys=", 7) == 0 && ParseUnsignedList(arg + 7, &list) &&
+                   list.size() == 1) {
+            options.keys = list[0];
+        } else if (strncmp(arg, "--rounds=", 9) == 0 && ParseUnsignedList(arg + 9, &list) &&
+                   list.size() == 1 && list[0] <= 100) {
+            options.rounds = static_cast<int>(list[0]);
+        } else if (strncmp(arg, "--target=", 9) == 0) {
+            options.target = atof(arg + 9);
+        } else if (strcmp(arg, "--split") == 0) {
+            options.split = true;
+        } else if (strcmp(arg, "--with-1m") == 0) {
+            withMillion = true;
+        } else {
+            Usage();
+            return 2;
+        }
+    }
+    if (withMillion &&
+        std::find(options.files.begin(), options.files.end(), 1000000u) == options.files.end())
+        options.files.push_back(1000000);
+
+    printf("PopulateRemoveLists / bare walk on %s (wall time, best of %d alternating rounds; "
+           "%u keys with %zu values each)\n",
+           PlanBenchMachineName(), options.rounds, options.keys,
+           sizeof(kPlanBenchValueNames) / sizeof(kPlanBenchValueNames[0]));
+    if (options.target > 0)
+        printf("target: ratio <= %.2f\n", options.target);
+    printf("%9s %8s %7s %8s %9s   %6s %9s\n", "files", "folders", "keys", "values", "items",
+           "ratio", "ns/item");
+    bool ok = true;
+    for (unsigned files : options.files) {
+        Figures figures;
+        if (!Measure(files, options, &figures)) {
+            ok = false;
+            continue;
+        }
+        if (options.target > 0 && figures.Ratio() > options.target) {
+            printf("          ABOVE TARGET\n");
+            ok = false;
+        }
+    }
+    fflush(stdout);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,569 @@
+// Protected places of the removal plan: which folders and registry keys they are on this machine,
+// the comparison form of a path, and the refusals of the plan step and its folder walk.
+#include "protected_paths.h"
+
+#include "helpers/helper.h"
+#include "platform/os/final_path.h"
+#include "trace/trace.h"
+
+#include <shlobj.h>
+
+#include <cstring>
+#include <memory>
+
+namespace protected_paths {
+
+namespace {
+
+// Special folders protected besides the macro table's (CSIDL values; several are not named by
+// every SDK's headers). A folder the machine does not have is skipped.
+const int kSpecialFolders[] = {
+    0x0000, // desktop
+    0x0002, // programs
+    0x0005, // personal (documents)
+    0x0006, // favorites
+    0x0007, // startup
+    0x0008, // recent
+    0x0009, // send to
+    0x000B, // start menu
+    0x000D, // music
+    0x000E, // videos
+    0x0010, // desktop directory
+    0x0013, // network shortcuts
+    0x0014, // fonts
+    0x0015, // templates
+    0x0016, // common start menu
+    0x0017, // common programs
+    0x0018, // common startup
+    0x0019, // common desktop directory
+    0x001A, // application data
+    0x001B, // printer shortcuts
+    0x001C, // local application data
+    0x001D, // non-localised startup
+    0x001E, // common non-localised startup
+    0x001F, // common favorites
+    0x0020, // internet cache
+    0x0021, // cookies
+    0x0022, // history
+    0x0023, // common application data
+    0x0024, // Windows
+    0x0025, // system
+    0x0026, // program files
+    0x0027, // pictures
+    0x0028, // the user's profile folder
+    0x0029, // 32-bit system folder
+    0x002A, // 32-bit program files
+    0x002B, // common files
+    0x002C, // 32-bit common files
+    0x002D, // common templates
+    0x002E, // common documents
+    0x002F, // common administrative tools
+    0x0030, // administrative tools
+    0x0035, // common music
+    0x0036, // common pictures
+    0x0037, // common videos
+    0x0038, // resources
+    0x003B, // CD burning area
+};
+const int kProfileFolder = 0x0028;
+
+const DWORD kRefusal = ERROR_ACCESS_DENIED;
+
+// The pieces of a normalised text between its '\' separators (found multibyte-aware), empty ones
+// included.
+std::vector<std::string> Split(const char* text) {
+    std::vector<std::string> pieces;
+    for (;;) {
+        const char* separator = FindChar(text, '\\');
+        if (!separator) {
+            pieces.emplace_back(text);
+            return pieces;
+        }
+        pieces.emplace_back(text, static_cast<size_t>(separator - text));
+        text = separator + 1;
+    }
+}
+
+std::string Join(const std::vector<std::string>& pieces, size_t from, size_t to) {
+    std::string text;
+    for (size_t i = from; i < to; ++i) {
+        if (i > from)
+            text += '\\';
+        text += pieces[i];
+    }
+    return text;
+}
+
+bool IsDriveRoot(const std::string& canonical) {
+    return canonical.size() == 2 && canonical[1] == ':';
+}
+
+// The long name of an existing entry that the path names by its short 8.3 name; the name itself
+// when there is none.
+std::string LongName(const std::string& folder, const std::string& name) {
+    if (name.find('~') == std::string::npos || HasWildcards(name.c_str()))
+        return name;
+    std::string path = folder + '\\' + name;
+    if (path.size() >= MAX_PATH)
+        return name;
+    WIN32_FIND_DATAA found;
+    memset(&found, 0, sizeof(found));
+    HANDLE search = FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return name;
+    FindClose(search);
+    found.cFileName[MAX_PATH - 1] = '\0';
+    if (!found.cFileName[0] || strcmp(found.cFileName, ".") == 0 ||
+        strcmp(found.cFileName, "..") == 0)
+        return name;
+    UpperCase(found.cFileName);
+    return found.cFileName;
+}
+
+// The profile folder and the profile root, in comparison form, when the system names them.
+bool ProfileFolder(std::string* profile) {
+    char folder[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathA(nullptr, folder, kProfileFolder, FALSE))
+        return false;
+    folder[MAX_PATH - 1] = '\0';
+    return folder[0] && CanonicalPath(folder, profile) && !IsDriveRoot(*profile);
+}
+
+void AddUnique(std::vector<std::string>& list, const std::string& item) {
+    for (const std::string& present : list)
+        if (present == item)
+            return;
+    list.push_back(item);
+}
+
+// The protected folders of the running plan step and the place of its current remove entry.
+struct ActiveRun {
+    ProtectedFolders folders;
+    int depth = 0;
+    bool mapped = false;      // the current entry's place is known
+    bool judged = true;       // ... and could be found out
+    bool linked = false;      // ... and the way to it passes through a link
+    std::string textualRoot;  // the entry as the walk spells it (normalised)
+    std::string physicalRoot; // where it really is (comparison form)
+};
+
+ActiveRun* g_active = nullptr;
+
+// Starts the run's record when none is active; true when the caller now owns it.
+bool Begin() {
+    if (g_active)
+        return false;
+    g_active = new ActiveRun;
+    g_active->folders.Compute();
+    return true;
+}
+
+void End(bool owner) {
+    if (owner) {
+        delete g_active;
+        g_active = nullptr;
+    }
+}
+
+// True when a proper ancestor of the canonical path is a link: then the path may lead anywhere.
+bool PassesThroughLink(const std::string& canonical) {
+    std::vector<std::string> pieces = Split(canonical.c_str());
+    std::string prefix = pieces[0];
+    for (size_t i = 1; i + 1 < pieces.size(); ++i) {
+        prefix += '\\';
+        prefix += pieces[i];
+        DWORD attributes = GetFileAttributesA(prefix.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            return true;
+    }
+    return false;
+}
+
+// Finds out where the remove entry really is: its own place, or, on a way through a link, the
+// link's destination followed by the rest. The entry itself may be a link: it is judged where it
+// stands, since the plan deletes the link and not what it leads to.
+void MapEntry(ActiveRun& run, const char* path, const std::string& canonical) {
+    run.mapped = true;
+    run.judged = true;
+    run.linked = false;
+    run.textualRoot = path;
+    run.physicalRoot = canonical;
+    if (!PassesThroughLink(canonical))
+        return;
+    run.linked = true;
+    size_t last = canonical.rfind('\\');
+    std::string parent = canonical.substr(0, last);
+    char resolved[MAX_PATH * 2] = {};
+    std::string physical;
+    if (!ResolveFinalPath(parent.c_str(), resolved, sizeof(resolved)) ||
+        !CanonicalPath((std::string(resolved) + canonical.substr(last)).c_str(), &physical)) {
+        run.judged = false;
+        return;
+    }
+    run.physicalRoot = physical;
+}
+
+} // namespace
+
+bool CanonicalPath(const char* path, std::string* out) {
+    if (!path)
+        return false;
+    std::vector<char> text(path, path + strlen(path) + 1);
+    NormalizeEntry(text.data());
+    const char* start = text.data();
+    // Device and long-path prefixes, as they read after normalisation ('\\?\' is '\?\').
+    if (strncmp(start, "\\??\\", 4) == 0)
+        start += 4;
+    else if (strncmp(start, "\\?\\", 3) == 0 || strncmp(start, "\\.\\", 3) == 0)
+        start += 3;
+    if (!((start[0] >= 'A' && start[0] <= 'Z') || (start[0] >= 'a' && start[0] <= 'z')) ||
+        start[1] != ':' || (start[2] != '\0' && start[2] != '\\'))
+        return false;
+
+    std::string result(start, 2);
+    std::vector<std::string> kept;
+    if (start[2]) {
+        std::vector<std::string> pieces = Split(start + 3);
+        for (std::string& piece : pieces) {
+            if (piece == "..") {
+                if (!kept.empty())
+                    kept.pop_back();
+                continue;
+            }
+            size_t end = piece.find_last_not_of(". ");
+            if (end == std::string::npos)
+                continue; // '.', '...', blanks: the folder itself
+            piece.erase(end + 1);
+            std::string folder = result;
+            for (const std::string& done : kept)
+                folder += '\\' + done;
+            kept.push_back(LongName(folder, piece));
+        }
+    }
+    for (const std::string& piece : kept)
+        result += '\\' + piece;
+    *out = result;
+    return true;
+}
+
+void ProtectedFolders::Compute() {
+    char user[128] = {};
+    DWORD userSize = sizeof(user);
+    if (!GetUserNameA(user, &userSize))
+        user[0] = '\0';
+    user[sizeof(user) - 1] = '\0';
+    UpperCase(user);
+
+    // The profile folder first: it gives the profile root and the per-user part of the others.
+    // Only a system that does not name it leaves the profile to be found by the user's name.
+    std::string profile;
+    if (ProfileFolder(&profile)) {
+        AddUnique(m_profileRoots, profile.substr(0, profile.rfind('\\')));
+        m_exact.insert(m_profileRoots.back());
+        user[0] = '\0';
+    }
+
+    char folder[MAX_PATH];
+    UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        Add(folder, user);
+    length = GetSystemDirectoryA(folder, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        Add(folder, user);
+    for (size_t row = 0; row < FolderMacroCount(); ++row)
+        if (FolderMacroPath(row, folder))
+            Add(folder, user);
+    for (int id : kSpecialFolders) {
+        memset(folder, 0, sizeof(folder));
+        if (SHGetSpecialFolderPathA(nullptr, folder, id, FALSE) && folder[0]) {
+            folder[MAX_PATH - 1] = '\0';
+            Add(folder, user);
+        }
+    }
+    length = GetTempPathA(MAX_PATH, folder);
+    if (length > 0 && length < MAX_PATH)
+        Add(folder, user);
+}
+
+void ProtectedFolders::Add(const char* path, const char* user) {
+    std::string canonical;
+    if (!CanonicalPath(path, &canonical))
+        return;
+    m_exact.insert(canonical);
+
+    // A folder below a known profile root: its part below the profile folder is protected in
+    // every profile.
+    for (const std::string& root : m_profileRoots) {
+        if (canonical.size() <= root.size() + 1 || canonical.compare(0, root.size(), root) != 0 ||
+            canonical[root.size()] != '\\')
+            continue;
+        const char* profile = canonical.c_str() + root.size() + 1;
+        const char* separator = FindChar(profile, '\\');
+        if (separator)
+            m_profileTails.insert(separator + 1);
+        return;
+    }
+    // Without the profile folder from the system: the current user's name as a whole component
+    // marks the profile folder, as the folder-macro expansion takes it. A profile root must lie
+    // below a drive root, or every folder of the drive would count as a profile.
+    if (!user || !*user)
+        return;
+    std::vector<std::string> pieces = Split(canonical.c_str());
+    for (size_t i = 2; i < pieces.size(); ++i) {
+        if (pieces[i] != user)
+            continue;
+        AddUnique(m_profileRoots, Join(pieces, 0, i));
+        m_exact.insert(Join(pieces, 0, i));
+        if (i + 1 < pieces.size())
+            m_profileTails.insert(Join(pieces, i + 1, pieces.size()));
+        return;
+    }
+}
+
+bool ProtectedFolders::Contains(const std::string& canonical) const {
+    if (IsDriveRoot(canonical) || m_exact.count(canonical))
+        return true;
+    for (const std::string& root : m_profileRoots) {
+        if (canonical.size() <= root.size() + 1 || canonical.compare(0, root.size(), root) != 0 ||
+            canonical[root.size()] != '\\')
+            continue;
+        const char* separator = FindChar(canonical.c_str() + root.size() + 1, '\\');
+        if (!separator || m_profileTails.count(separator + 1))
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+enum HiveKind { CLASSES_HIVE, USER_HIVE, MACHINE_HIVE, USERS_HIVE, OTHER_HIVE };
+
+struct RootName {
+    const char* name;
+    HiveKind kind;
+};
+
+const RootName kRootNames[] = {
+    {"HKEY_CLASSES_ROOT", CLASSES_HIVE},  {"HKEY_CURRENT_CONFIG", OTHER_HIVE},
+    {"HKEY_CURRENT_USER", USER_HIVE},     {"HKEY_DYN_DATA", OTHER_HIVE},
+    {"HKEY_LOCAL_MACHINE", MACHINE_HIVE}, {"HKEY_PERFORMANCE_DATA", OTHER_HIVE},
+    {"HKEY_USERS", USERS_HIVE},
+};
+
+// Keys directly below a classes root that every program shares: the class, interface and type
+// library registrations, the shell's file-system classes and the program file types.
+const char* const kSharedClasses[] = {
+    "CLSID",
+    "INTERFACE",
+    "TYPELIB",
+    "APPID",
+    "MIME",
+    "*",
+    "DIRECTORY",
+    "FOLDER",
+    "DRIVE",
+    "ALLFILESYSTEMOBJECTS",
+    "PROTOCOLS",
+    "INSTALLER",
+    "COMPONENT CATEGORIES",
+    "SYSTEMFILEASSOCIATIONS",
+    "EXEFILE",
+    "DLLFILE",
+    "LNKFILE",
+    "BATFILE",
+    "CMDFILE",
+    ".EXE",
+    ".DLL",
+    ".LNK",
+    ".BAT",
+    ".CMD",
+    ".COM",
+};
+
+// Keys below SOFTWARE that every program shares.
+const char* const kSharedSoftware[] = {
+    "MICROSOFT",
+    "POLICIES",
+    "MICROSOFT\\WINDOWS",
+    "MICROSOFT\\WINDOWS\\CURRENTVERSION",
+    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN",
+    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNONCE",
+    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNSERVICES",
+    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNSERVICESONCE",
+    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL",
+    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\APP PATHS",
+    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER",
+    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\POLICIES",
+    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHELL EXTENSIONS",
+    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHAREDDLLS",
+    "MICROSOFT\\WINDOWS NT",
+    "MICROSOFT\\WINDOWS NT\\CURRENTVERSION",
+    "MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\WINLOGON",
+    "MICROSOFT\\ACTIVE SETUP",
+    "MICROSOFT\\INTERNET EXPLORER",
+};
+
+// Keys below a control set that hold every service's and device's settings.
+const char* const kSharedControlSet[] = {"SERVICES", "CONTROL", "ENUM", "HARDWARE PROFILES"};
+
+bool InList(const std::string& text, const char* const* list, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        if (text == list[i])
+            return true;
+    return false;
+}
+
+template <size_t N> bool InList(const std::string& text, const char* const (&list)[N]) {
+    return InList(text, list, N);
+}
+
+// `keys` are the names below a classes root (HKEY_CLASSES_ROOT or a SOFTWARE\CLASSES key).
+bool IsSharedClassesKey(const std::vector<std::string>& keys, size_t from) {
+    size_t count = keys.size() - from;
+    if (count == 0)
+        return true;
+    if (keys[from] == "WOW6432NODE")
+        return IsSharedClassesKey(keys, from + 1);
+    if (count == 1)
+        return InList(keys[from], kSharedClasses);
+    if (count == 2)
+        return (keys[from] == "MIME" && keys[from + 1] == "DATABASE") ||
+               (keys[from] == "PROTOCOLS" &&
+                (keys[from + 1] == "HANDLER" || keys[from + 1] == "FILTER"));
+    return false;
+}
+
+// `keys` are the names below SOFTWARE.
+bool IsSharedSoftwareKey(const std::vector<std::string>& keys, size_t from) {
+    if (keys.size() == from)
+        return true;
+    if (keys[from] == "CLASSES")
+        return IsSharedClassesKey(keys, from + 1);
+    if (keys[from] == "WOW6432NODE")
+        return IsSharedSoftwareKey(keys, from + 1);
+    return InList(Join(keys, from, keys.size()), kSharedSoftware);
+}
+
+// `keys` are the names below a hive (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, one user's hive).
+bool IsSharedHiveKey(const std::vector<std::string>& keys, size_t from) {
+    size_t count = keys.size() - from;
+    if (count <= 1)
+        return true;
+    if (keys[from] == "SOFTWARE")
+        return IsSharedSoftwareKey(keys, from + 1);
+    if (keys[from] == "SYSTEM") {
+        const std::string& set = keys[from + 1];
+        bool controlSet = set == "CURRENTCONTROLSET" || MatchWildcard(set.c_str(), "CONTROLSET*");
+        return controlSet &&
+               (count == 2 || (count == 3 && InList(keys[from + 2], kSharedControlSet)));
+    }
+    return false;
+}
+
+} // namespace
+
+bool IsProtectedKey(const char* keyText) {
+    if (!keyText)
+        return false;
+    std::vector<std::string> keys = Split(keyText);
+    const RootName* root = nullptr;
+    for (const RootName& row : kRootNames)
+        if (keys[0] == row.name)
+            root = &row;
+    if (!root)
+        return false;
+    if (keys.size() == 1)
+        return true;
+    switch (root->kind) {
+    case CLASSES_HIVE:
+        return IsSharedClassesKey(keys, 1);
+    case USERS_HIVE: {
+        // Each key below HKEY_USERS is one user's hive, or that user's classes.
+        if (keys.size() == 2)
+            return true;
+        const std::string& hive = keys[1];
+        bool classes = hive.size() > 8 && hive.compare(hive.size() - 8, 8, "_CLASSES") == 0;
+        return classes ? IsSharedClassesKey(keys, 2) : IsSharedHiveKey(keys, 2);
+    }
+    case USER_HIVE:
+    case MACHINE_HIVE:
+        return IsSharedHiveKey(keys, 1);
+    case OTHER_HIVE:
+        return keys.size() == 2;
+    }
+    return false;
+}
+
+void LogProtectedPath(const char* path) {
+    TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d ProtectedPath: %s\n",
+               static_cast<int>(kRefusal), path);
+}
+
+void LogProtectedKey(const char* keyText) {
+    TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d ProtectedKey: %s\n",
+               static_cast<int>(kRefusal), keyText);
+}
+
+RunScope::RunScope() : m_owner(Begin()) {}
+
+RunScope::~RunScope() {
+    End(m_owner);
+}
+
+WalkScope::WalkScope() : m_owner(Begin()) {
+    // Each remove entry begins afresh at the outermost call.
+    if (++g_active->depth == 1)
+        g_active->mapped = false;
+}
+
+WalkScope::~WalkScope() {
+    --g_active->depth;
+    End(m_owner);
+}
+
+bool WalkScope::Refuses(const char* path) {
+    ActiveRun& run = *g_active;
+    std::string canonical;
+    bool refused = !CanonicalPath(path, &canonical) || run.folders.Contains(canonical);
+    if (!refused && !run.mapped)
+        MapEntry(run, path, canonical);
+    if (!refused && run.linked) {
+        // Where the path really is: the entry's real place followed by the path's part below it.
+        size_t rootLength = run.textualRoot.size();
+        std::string physical = run.physicalRoot;
+        if (strcmp(path, run.textualRoot.c_str()) != 0) {
+            bool below =
+                strncmp(path, run.textualRoot.c_str(), rootLength) == 0 && path[rootLength] == '\\';
+            if (!below ||
+                !CanonicalPath((run.physicalRoot + (path + rootLength)).c_str(), &physical))
+                refused = true;
+        }
+        refused = refused || !run.judged || run.folders.Contains(physical);
+    }
+    if (refused)
+        LogProtectedPath(path);
+    return refused;
+}
+
+void FilterPlan(TSet& plan) {
+    std::unique_ptr<ActiveRun> own;
+    const ProtectedFolders* folders = g_active ? &g_active->folders : nullptr;
+    if (!folders) {
+        own.reset(new ActiveRun);
+        own->folders.Compute();
+        folders = &own->folders;
+    }
+    char* entry = nullptr;
+    DWORD more = plan.GetFirst(&entry);
+    while (more == 0) {
+        std::string canonical;
+        if (!CanonicalPath(entry, &canonical) || folders->Contains(canonical)) {
+            LogProtectedPath(entry);
+            more = plan.RemoveCurrent(&entry);
+        } else {
+            more = plan.GetNext(&entry);
+        }
+    }
+}
+
+} // namespace protected_paths

@@ -1,0 +1,94 @@
+// The places a removal plan never names and its folder walk never enters: drive roots, the
+// Windows, system and program folders, the profile root and every profile folder, the special
+// folders themselves; and the registry's roots and hive-level keys. Internal to the engine.
+#pragma once
+
+#include "containers/TSet.h"
+
+#include <windows.h>
+
+#include <cstddef>
+#include <set>
+#include <string>
+#include <vector>
+
+// The macro table's folders as the folder-macro expansion finds them (folder_macros.cpp): the
+// number of rows, and the folder of one row in a MAX_PATH buffer (false, empty, when the system
+// names none).
+size_t FolderMacroCount();
+bool FolderMacroPath(size_t row, char* folder);
+
+namespace protected_paths {
+
+// The comparison form of a file path: normalised like a plan entry, '\\?\' and '\\.\' prefixes
+// dropped, '.' components dropped and '..' applied, trailing dots and blanks of a component cut
+// (Windows ignores them), short 8.3 components of existing folders replaced by their long names.
+// False when the path is not fully qualified ('X:' or 'X:\...'): a path whose place depends on
+// the current drive or folder cannot be judged.
+bool CanonicalPath(const char* path, std::string* out);
+
+// The protected folders of one machine, in comparison form.
+class ProtectedFolders {
+public:
+    // Asks the platform: Windows and system directories, program and common files folders,
+    // the macro table's folders and other special folders, the temporary folder, the profile
+    // root (the parent of the user profile folders) and the per-user folders of every profile.
+    void Compute();
+    // Adds one folder; a folder of the current user's profile also protects the same folder in
+    // every other profile.
+    void Add(const char* path, const char* user);
+    // True for a drive root, a protected folder, the profile root or a folder directly in it.
+    bool Contains(const std::string& canonical) const;
+
+private:
+    std::set<std::string> m_exact;
+    std::vector<std::string> m_profileRoots;
+    // Per-user folders below a profile folder, e.g. 'APPLICATION DATA'.
+    std::set<std::string> m_profileTails;
+};
+
+// True for a registry key text (normalised) that is a root, a hive-level key such as
+// 'HKEY_LOCAL_MACHINE\SOFTWARE' or 'HKEY_USERS\.DEFAULT', or a container every program shares
+// such as 'HKEY_LOCAL_MACHINE\SOFTWARE\MICROSOFT' or 'HKEY_CLASSES_ROOT\CLSID'.
+bool IsProtectedKey(const char* keyText);
+
+// Writes the refusal lines: "%04d ProtectedPath: %s\n" and "%04d ProtectedKey: %s\n", with 5
+// (ERROR_ACCESS_DENIED) and the refused text.
+void LogProtectedPath(const char* path);
+void LogProtectedKey(const char* keyText);
+
+// The protected folders of the running plan step, computed once when the step begins and dropped
+// when it ends (PopulateRemoveFileList).
+class RunScope {
+public:
+    RunScope();
+    ~RunScope();
+    RunScope(const RunScope&) = delete;
+    RunScope& operator=(const RunScope&) = delete;
+
+private:
+    bool m_owner;
+};
+
+// One call of the folder walk (AddFileTree). The outermost call of a remove entry finds out
+// where the entry really is when the way to it passes through a link; the calls inside it map
+// their paths the same way. Outside a RunScope the outermost call computes the folders itself.
+class WalkScope {
+public:
+    WalkScope();
+    ~WalkScope();
+    WalkScope(const WalkScope&) = delete;
+    WalkScope& operator=(const WalkScope&) = delete;
+    // True, with the refusal logged, when the (normalised, existing) path must be neither planned
+    // nor entered: it is protected, or really lies in a protected place, or cannot be judged.
+    bool Refuses(const char* path);
+
+private:
+    bool m_owner;
+};
+
+// Drops every protected entry of a file plan, logging each; the last line of defence before the
+// ignore entries are taken out.
+void FilterPlan(TSet& plan);
+
+} // namespace protected_paths

@@ -1,0 +1,440 @@
+// Protected places: drive roots, the Windows, system and program folders, the profile root, each
+// profile and each special folder are refused however a profile reaches them (remove entry,
+// registry value, wildcard, junction, odd spelling), while what lies inside them is still
+// planned; registry roots and shared keys likewise; every refusal is one log line.
+#include "engine/protected_paths.h"
+#include "engine_fixture.h"
+#include "helpers/helper.h"
+
+#include <algorithm>
+#include <string>
+
+using namespace enginetest;
+
+namespace {
+
+const char kProfiles[] = "C:\\DOCUMENTS AND SETTINGS";
+const char kAdministrator[] = "C:\\DOCUMENTS AND SETTINGS\\ADMINISTRATOR";
+const char kReferenceKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite";
+
+class ProtectedPathsTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        OpenLogFile(nullptr, FALSE, nullptr);
+    }
+    // The log without its version line.
+    static Lines PlanLines() {
+        Lines lines = LogLines();
+        lines.erase(lines.begin());
+        return lines;
+    }
+    // The file plan built from one remove entry.
+    Lines PlanOf(const char* entry) {
+        engine.m_removeFiles.Add(entry);
+        EXPECT_EQ(0u, engine.PopulateRemoveFileList());
+        return Items(engine.m_planFiles);
+    }
+    static bool Has(const Lines& lines, const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+    // Loads a whole profile and builds the plan from it.
+    DWORD RunProfile(const std::string& keys, const std::string& files) {
+        WriteProfile("[service 1]\n[registry value 1]\n[registry key 1]\n" + keys + "[file 1]\n" +
+                     files);
+        DWORD result = engine.CreateProfile();
+        return result ? result : engine.PopulateRemoveLists();
+    }
+};
+
+// Each protected folder of the default machine, with a file inside so that a walk would find
+// something to plan.
+class ProtectedFolderTest : public ProtectedPathsTest,
+                            public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ProtectedFolderTest, RemoveEntryIsRefusedAndNothingBeneathIsPlanned) {
+    std::string folder = GetParam();
+    sim::AddFile((folder + "\\inside.txt").c_str());
+    sim::AddFile((folder + "\\Sub\\deeper.txt").c_str());
+
+    EXPECT_TRUE(PlanOf(folder.c_str()).empty());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), engine.AddFileTree(folder.c_str()));
+    EXPECT_TRUE(engine.m_planFiles.IsEmpty());
+    EXPECT_EQ("0005 ProtectedPath: " + folder, PlanLines().at(0));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DefaultMachine, ProtectedFolderTest,
+    ::testing::Values("C:", "D:", "C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM32", "C:\\PROGRAM FILES",
+                      "C:\\PROGRAM FILES\\COMMON FILES", kProfiles, kAdministrator,
+                      "C:\\DOCUMENTS AND SETTINGS\\ALL USERS",
+                      "C:\\DOCUMENTS AND SETTINGS\\DEFAULT USER",
+                      "C:\\DOCUMENTS AND SETTINGS\\SOMEONE ELSE",
+                      "C:\\DOCUMENTS AND SETTINGS\\ADMINISTRATOR\\APPLICATION DATA",
+                      "C:\\DOCUMENTS AND SETTINGS\\ADMINISTRATOR\\START MENU\\PROGRAMS\\STARTUP",
+                      "C:\\DOCUMENTS AND SETTINGS\\ADMINISTRATOR\\MY DOCUMENTS",
+                      "C:\\DOCUMENTS AND SETTINGS\\ADMINISTRATOR\\LOCAL SETTINGS\\TEMP",
+                      "C:\\DOCUMENTS AND SETTINGS\\DEFAULT USER\\APPLICATION DATA",
+                      "C:\\DOCUMENTS AND SETTINGS\\SOMEONE ELSE\\DESKTOP",
+                      "C:\\DOCUMENTS AND SETTINGS\\ALL USERS\\DESKTOP",
+                      "C:\\DOCUMENTS AND SETTINGS\\ALL USERS\\APPLICATION DATA"));
+
+TEST_F(ProtectedPathsTest, OtherSpellingsOfAProtectedFolderAreRefusedToo) {
+    sim::AddFile("C:\\WINDOWS\\system32\\kernel32.dll");
+    sim::AddFile("C:\\Program Files\\Example Suite\\app.exe");
+    const char* const spellings[] = {
+        "C:\\WINDOWS\\.",
+        "C:\\WINDOWS\\",
+        "c:/windows",
+        "\"C:\\Windows\"",
+        "C:\\WINDOWS\\SYSTEM32\\..",
+        "C:\\WINDOWS\\SYSTEM32\\..\\.",
+        "C:\\WINDOWS\\.\\.\\",
+        "C:\\PROGRAM FILES\\EXAMPLE SUITE\\..\\..\\WINDOWS",
+        "C:\\.",
+        "C:\\PROGRAM FILES\\..",
+    };
+    for (const char* spelling : spellings) {
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), engine.AddFileTree(spelling))
+            << spelling;
+        EXPECT_TRUE(engine.m_planFiles.IsEmpty()) << spelling;
+    }
+    EXPECT_EQ(10u, PlanLines().size());
+}
+
+TEST_F(ProtectedPathsTest, EntriesInsideProtectedFoldersAreStillPlanned) {
+    sim::AddFile("C:\\Program Files\\Example Suite\\Bin\\app.exe");
+    sim::AddFile("C:\\WINDOWS\\vendor.ini");
+    sim::AddFile("C:\\WINDOWS\\system32\\drivers\\vendor.sys");
+    sim::AddFile("C:\\Documents and Settings\\Administrator\\Application Data\\Vendor\\a.dat");
+    sim::AddFile("C:\\Documents and Settings\\Default User\\Desktop\\Vendor.lnk");
+    engine.m_removeFiles.Add("C:\\PROGRAM FILES\\EXAMPLE SUITE");
+    engine.m_removeFiles.Add("C:\\WINDOWS\\VENDOR.INI");
+    engine.m_removeFiles.Add("C:\\WINDOWS\\SYSTEM32\\DRIVERS\\VENDOR.SYS");
+    engine.m_removeFiles.Add("C:\\DOCUMENTS AND SETTINGS\\ADMINISTRATOR\\APPLICATION DATA\\VENDOR");
+    engine.m_removeFiles.Add("C:\\DOCUMENTS AND SETTINGS\\DEFAULT USER\\DESKTOP\\VENDOR.LNK");
+
+    EXPECT_EQ(0u, engine.PopulateRemoveLists());
+    EXPECT_EQ((Lines{"C:\\DOCUMENTS AND SETTINGS\\ADMINISTRATOR\\APPLICATION DATA\\VENDOR",
+                     "C:\\DOCUMENTS AND SETTINGS\\ADMINISTRATOR\\APPLICATION DATA\\VENDOR\\A.DAT",
+                     "C:\\DOCUMENTS AND SETTINGS\\DEFAULT USER\\DESKTOP\\VENDOR.LNK",
+                     "C:\\PROGRAM FILES\\EXAMPLE SUITE", "C:\\PROGRAM FILES\\EXAMPLE SUITE\\BIN",
+                     "C:\\PROGRAM FILES\\EXAMPLE SUITE\\BIN\\APP.EXE",
+                     "C:\\WINDOWS\\SYSTEM32\\DRIVERS\\VENDOR.SYS", "C:\\WINDOWS\\VENDOR.INI"}),
+              Items(engine.m_planFiles));
+    EXPECT_EQ((Lines{"0000 PopulateRemoveServiceList: 0 services",
+                     "0000 PopulateRemoveRegList: 0 keys, 0 values",
+                     "0000 PopulateRemoveFileList: 8 files and folders"}),
+              PlanLines());
+}
+
+TEST_F(ProtectedPathsTest, WalkDoesNotEnterAProtectedFolderInsideAPlannedOne) {
+    const std::string local = std::string(kAdministrator) + "\\LOCAL SETTINGS";
+    sim::AddFile("C:\\Documents and Settings\\Administrator\\Local Settings\\Application "
+                 "Data\\keep.dat");
+    sim::AddFile("C:\\Documents and Settings\\Administrator\\Local Settings\\Temp\\keep.tmp");
+    sim::AddFile("C:\\Documents and Settings\\Administrator\\Local Settings\\Vendor\\v.log");
+
+    EXPECT_EQ((Lines{local, local + "\\VENDOR", local + "\\VENDOR\\V.LOG"}), PlanOf(local.c_str()));
+    EXPECT_EQ((Lines{"0005 ProtectedPath: " + local + "\\APPLICATION DATA",
+                     "0005 ProtectedPath: " + local + "\\TEMP",
+                     "0005 ProtectedPath: " + local + "\\TEMPORARY INTERNET FILES"}),
+              PlanLines());
+}
+
+TEST_F(ProtectedPathsTest, WildcardThatMatchesProgramFilesItselfPlansOnlyTheRest) {
+    sim::AddFile("C:\\Program Files\\Example Suite\\app.exe");
+    sim::AddFile("C:\\Programmes Vendor\\tool.exe");
+
+    ASSERT_EQ(0u, RunProfile("", "remove=FILE_NAME,BY_VALUE,C:\\Program*\n"));
+    EXPECT_EQ((Lines{"C:\\PROGRAM FILES", "C:\\PROGRAMMES VENDOR"}), Items(engine.m_removeFiles));
+    EXPECT_EQ((Lines{"C:\\PROGRAMMES VENDOR", "C:\\PROGRAMMES VENDOR\\TOOL.EXE"}),
+              Items(engine.m_planFiles));
+    Lines lines = LogLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ("0005 ProtectedPath: C:\\PROGRAM FILES", lines[lines.size() - 2]);
+    EXPECT_EQ("0000 PopulateRemoveFileList: 2 files and folders", lines.back());
+}
+
+TEST_F(ProtectedPathsTest, WildcardOverTheDriveRefusesEverySystemFolder) {
+    sim::AddFile("C:\\Vendor\\data.bin");
+
+    ASSERT_EQ(0u, RunProfile("", "remove=FILE_NAME,BY_VALUE,C:\\*\n"));
+    EXPECT_EQ((Lines{"C:\\VENDOR", "C:\\VENDOR\\DATA.BIN"}), Items(engine.m_planFiles));
+    Lines lines = LogLines();
+    EXPECT_TRUE(Has(lines, "0005 ProtectedPath: C:\\WINDOWS"));
+    EXPECT_TRUE(Has(lines, "0005 ProtectedPath: C:\\PROGRAM FILES"));
+    EXPECT_TRUE(Has(lines, "0005 ProtectedPath: C:\\DOCUMENTS AND SETTINGS"));
+}
+
+// A path read from the registry names a system place: the classic way to wipe a machine.
+class ReferencedPathTest : public ProtectedPathsTest,
+                           public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ReferencedPathTest, RegistryValueNamingAProtectedFolderPlansNothing) {
+    sim::AddFile("C:\\WINDOWS\\system32\\kernel32.dll");
+    sim::AddFile("C:\\Documents and Settings\\Administrator\\My Documents\\letter.doc");
+    sim::SetString(kReferenceKey, "InstallPath", GetParam());
+
+    ASSERT_EQ(0u, RunProfile("", "remove=REG_VALUE,BY_REFERENCE,"
+                                 "HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite\\InstallPath\n"));
+    EXPECT_EQ(Lines{GetParam()}, Items(engine.m_removeFiles));
+    EXPECT_TRUE(engine.m_planFiles.IsEmpty());
+    Lines lines = LogLines();
+    ASSERT_GE(lines.size(), 2u);
+    std::string normalised = GetParam();
+    NormalizeEntry(&normalised[0]);
+    normalised.resize(strlen(normalised.c_str()));
+    EXPECT_EQ("0005 ProtectedPath: " + normalised, lines[lines.size() - 2]);
+    EXPECT_EQ("0000 PopulateRemoveFileList: 0 files and folders", lines.back());
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ReferencedPathTest,
+                         ::testing::Values("C:\\", "C:\\WINDOWS", "C:\\Windows\\", "C:\\WINDOWS\\.",
+                                           "C:\\Documents and Settings",
+                                           "C:\\Documents and Settings\\Administrator\\",
+                                           "c:\\documents and settings\\administrator\\my "
+                                           "documents"));
+
+TEST_F(ProtectedPathsTest, FullLogOfARunThatRefusesAReferencedWindowsFolder) {
+    sim::SetString(kReferenceKey, "InstallPath", "C:\\WINDOWS\\");
+    sim::AddFile("C:\\Program Files\\Example Suite\\app.exe");
+
+    ASSERT_EQ(0u, RunProfile("", "remove=REG_VALUE,BY_REFERENCE,"
+                                 "HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite\\InstallPath\n"
+                                 "remove=FILE_NAME,BY_VALUE,C:\\Program Files\\Example Suite\n"));
+    EXPECT_EQ(
+        (Lines{"Kelvane v.1.1.213.0 DEBUG", "0000 InitConfigFile: C:\\Tools\\Kelvane.cfg",
+               "0000 InitIgnoreServiceList: 0 items", "0000 InitRemoveServiceList: 0 items",
+               "0000 InitIgnoreRegValueList: 0 items", "0000 InitRemoveRegValueList: 0 items",
+               "0000 InitIgnoreRegKeyList: 0 items", "0000 InitRemoveRegKeyList: 0 items",
+               "0000 InitIgnoreFileList: 0 items", "0000 InitRemoveFileList: 2 items",
+               "0000 PopulateRemoveServiceList: 0 services",
+               "0000 PopulateRemoveRegList: 0 keys, 0 values", "0005 ProtectedPath: C:\\WINDOWS",
+               "0000 PopulateRemoveFileList: 2 files and folders"}),
+        LogLines());
+}
+
+TEST_F(ProtectedPathsTest, ProfileMacroForEveryUserRefusesTheFolderItselfInEachProfile) {
+    sim::AddFile("C:\\Documents and Settings\\Administrator\\Application Data\\Vendor\\a.dat");
+    sim::AddFile("C:\\Documents and Settings\\Default User\\Application Data\\b.dat");
+
+    ASSERT_EQ(0u, RunProfile("", "remove=FILE_NAME_EXPAND,BY_VALUE,%APPDATA%\n"
+                                 "remove=FILE_NAME_EXPAND,BY_VALUE,%APPDATA%\\Vendor\n"));
+    EXPECT_EQ((Lines{"C:\\DOCUMENTS AND SETTINGS\\ADMINISTRATOR\\APPLICATION DATA\\VENDOR",
+                     "C:\\DOCUMENTS AND SETTINGS\\ADMINISTRATOR\\APPLICATION DATA\\VENDOR\\A.DAT"}),
+              Items(engine.m_planFiles));
+    Lines lines = LogLines();
+    EXPECT_TRUE(Has(lines, "0005 ProtectedPath: C:\\DOCUMENTS AND SETTINGS\\ADMINISTRATOR\\"
+                           "APPLICATION DATA"));
+    EXPECT_TRUE(Has(lines, "0005 ProtectedPath: C:\\DOCUMENTS AND SETTINGS\\DEFAULT USER\\"
+                           "APPLICATION DATA"));
+}
+
+TEST_F(ProtectedPathsTest, FoldersMovedByTheMachineAreProtectedWhereTheyAre) {
+    sim::SetWindowsDirectory("D:\\WINNT");
+    sim::SetSpecialFolder(CSIDL_PROGRAM_FILES, "E:\\Apps");
+    sim::AddFile("D:\\WINNT\\system32\\ntdll.dll");
+    sim::AddFile("E:\\Apps\\Vendor\\v.exe");
+    sim::AddFile("C:\\WINDOWS\\old.txt");
+
+    engine.m_removeFiles.Add("D:\\WINNT");
+    engine.m_removeFiles.Add("D:\\WINNT\\SYSTEM32");
+    engine.m_removeFiles.Add("E:\\APPS");
+    engine.m_removeFiles.Add("E:\\APPS\\VENDOR");
+    engine.m_removeFiles.Add("C:\\WINDOWS");
+    EXPECT_EQ(0u, engine.PopulateRemoveFileList());
+    // The old place of the Windows folder is an ordinary folder on this machine.
+    EXPECT_EQ((Lines{"C:\\WINDOWS", "C:\\WINDOWS\\OLD.TXT", "E:\\APPS\\VENDOR",
+                     "E:\\APPS\\VENDOR\\V.EXE"}),
+              Items(engine.m_planFiles));
+    EXPECT_EQ((Lines{"0005 ProtectedPath: D:\\WINNT", "0005 ProtectedPath: D:\\WINNT\\SYSTEM32",
+                     "0005 ProtectedPath: E:\\APPS"}),
+              PlanLines());
+}
+
+TEST_F(ProtectedPathsTest, FinalFilterDropsProtectedEntriesBeforeTheIgnoreEntries) {
+    sim::AddFile("C:\\Vendor\\v.dat");
+    // Entries that reached the plan by some other way than the walk.
+    engine.m_planFiles.Add("C:\\WINDOWS");
+    engine.m_planFiles.Add("C:\\DOCUMENTS AND SETTINGS\\JOE");
+    engine.m_planFiles.Add("RELATIVE\\PATH");
+    engine.m_removeFiles.Add("C:\\VENDOR");
+
+    EXPECT_EQ(0u, engine.PopulateRemoveLists());
+    EXPECT_EQ((Lines{"C:\\VENDOR", "C:\\VENDOR\\V.DAT"}), Items(engine.m_planFiles));
+    EXPECT_EQ((Lines{"0000 PopulateRemoveServiceList: 0 services",
+                     "0000 PopulateRemoveRegList: 0 keys, 0 values",
+                     "0005 ProtectedPath: C:\\DOCUMENTS AND SETTINGS\\JOE",
+                     "0005 ProtectedPath: C:\\WINDOWS", "0005 ProtectedPath: RELATIVE\\PATH",
+                     "0000 PopulateRemoveFileList: 2 files and folders"}),
+              PlanLines());
+}
+
+// Links: the plan deletes a link itself, never what it leads to, and a path that passes through
+// a link is judged where it really leads.
+TEST_F(ProtectedPathsTest, JunctionToTheWindowsFolderInsideAPlannedFolderIsNotEntered) {
+    sim::AddFile("C:\\WINDOWS\\system32\\kernel32.dll");
+    sim::AddFile("C:\\Program Files\\Suite\\app.exe");
+    sim::AddJunction("C:\\Program Files\\Suite\\Win", "C:\\WINDOWS");
+    sim::AddJunction("C:\\Program Files\\Suite\\Root", "C:\\");
+
+    EXPECT_EQ((Lines{"C:\\PROGRAM FILES\\SUITE", "C:\\PROGRAM FILES\\SUITE\\APP.EXE",
+                     "C:\\PROGRAM FILES\\SUITE\\ROOT", "C:\\PROGRAM FILES\\SUITE\\WIN"}),
+              PlanOf("C:\\PROGRAM FILES\\SUITE"));
+    EXPECT_TRUE(PlanLines().empty());
+}
+
+TEST_F(ProtectedPathsTest, PathThroughAJunctionIsJudgedWhereItLeads) {
+    sim::AddFile("C:\\WINDOWS\\system32\\kernel32.dll");
+    sim::AddFile("C:\\Vendor\\v.dat");
+    sim::AddJunction("C:\\Program Files\\Suite\\Root", "C:\\");
+    sim::AddJunction("C:\\Suite Links\\Windows", "C:\\WINDOWS");
+    engine.m_removeFiles.Add("C:\\PROGRAM FILES\\SUITE\\ROOT\\WINDOWS");
+    engine.m_removeFiles.Add("C:\\PROGRAM FILES\\SUITE\\ROOT\\PROGRAM FILES");
+    engine.m_removeFiles.Add("C:\\SUITE LINKS\\WINDOWS\\SYSTEM32");
+    engine.m_removeFiles.Add("C:\\PROGRAM FILES\\SUITE\\ROOT\\VENDOR");
+
+    EXPECT_EQ(0u, engine.PopulateRemoveFileList());
+    EXPECT_EQ((Lines{"C:\\PROGRAM FILES\\SUITE\\ROOT\\VENDOR",
+                     "C:\\PROGRAM FILES\\SUITE\\ROOT\\VENDOR\\V.DAT"}),
+              Items(engine.m_planFiles));
+    EXPECT_EQ((Lines{"0005 ProtectedPath: C:\\PROGRAM FILES\\SUITE\\ROOT\\PROGRAM FILES",
+                     "0005 ProtectedPath: C:\\PROGRAM FILES\\SUITE\\ROOT\\WINDOWS",
+                     "0005 ProtectedPath: C:\\SUITE LINKS\\WINDOWS\\SYSTEM32"}),
+              PlanLines());
+}
+
+TEST_F(ProtectedPathsTest, WalkBelowAJunctionMeetsProtectedFoldersWhereTheyReallyAre) {
+    sim::AddJunction("C:\\Suite\\Profiles", "C:\\Documents and Settings");
+    sim::AddFile("C:\\Documents and Settings\\Administrator\\Local Settings\\Vendor\\v.log");
+    const std::string local = "C:\\SUITE\\PROFILES\\ADMINISTRATOR\\LOCAL SETTINGS";
+
+    EXPECT_EQ((Lines{local, local + "\\VENDOR", local + "\\VENDOR\\V.LOG"}), PlanOf(local.c_str()));
+    EXPECT_EQ((Lines{"0005 ProtectedPath: " + local + "\\APPLICATION DATA",
+                     "0005 ProtectedPath: " + local + "\\TEMP",
+                     "0005 ProtectedPath: " + local + "\\TEMPORARY INTERNET FILES"}),
+              PlanLines());
+}
+
+// The comparison form itself.
+TEST(CanonicalPathTest, DotsBlanksAndPrefixesAreResolvedAndRelativePathsCannotBeJudged) {
+    sim::Reset();
+    struct Case {
+        const char* path;
+        const char* canonical;
+    };
+    const Case cases[] = {
+        {"C:\\", "C:"},
+        {"c:", "C:"},
+        {"C:\\A\\.\\B\\", "C:\\A\\B"},
+        {"C:\\A\\..\\..\\B", "C:\\B"},
+        {"C:\\A. .\\B...", "C:\\A\\B"},
+        {"C:\\A\\...\\B", "C:\\A\\B"},
+        {"\\\\?\\C:\\Windows", "C:\\WINDOWS"},
+        {"\\\\.\\C:\\Windows\\", "C:\\WINDOWS"},
+        {"\"C:/Program Files//Vendor\"", "C:\\PROGRAM FILES\\VENDOR"},
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        EXPECT_TRUE(protected_paths::CanonicalPath(c.path, &out)) << c.path;
+        EXPECT_EQ(c.canonical, out) << c.path;
+    }
+    const char* const unjudged[] = {"",  "WINDOWS", "C:WINDOWS", "\\WINDOWS", "\\\\SERVER\\SHARE",
+                                    ".", "..\\X",   "1:\\X"};
+    for (const char* path : unjudged) {
+        std::string out;
+        EXPECT_FALSE(protected_paths::CanonicalPath(path, &out)) << path;
+    }
+}
+
+// Registry: roots, hive-level keys and the keys every program shares.
+class ProtectedKeyTest : public ProtectedPathsTest,
+                         public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ProtectedKeyTest, KeyIsRefusedWithNothingOfItsTreePlanned) {
+    std::string key = GetParam();
+    sim::SetString((key + "\\Vendor").c_str(), "Path", "C:\\Vendor");
+    if (key.find('\\') != std::string::npos)
+        sim::SetString(key.c_str(), "Shared", "x");
+
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), engine.AddRegKeyTree(key.c_str()));
+    EXPECT_TRUE(engine.m_planRegKeys.IsEmpty());
+    EXPECT_TRUE(engine.m_planRegValues.IsEmpty());
+    EXPECT_EQ(Lines{"0005 ProtectedKey: " + key}, PlanLines());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, ProtectedKeyTest,
+    ::testing::Values("HKEY_LOCAL_MACHINE", "HKEY_LOCAL_MACHINE\\SOFTWARE",
+                      "HKEY_LOCAL_MACHINE\\SYSTEM", "HKEY_CURRENT_USER",
+                      "HKEY_CURRENT_USER\\SOFTWARE", "HKEY_CURRENT_USER\\CONTROL PANEL",
+                      "HKEY_USERS", "HKEY_USERS\\.DEFAULT", "HKEY_USERS\\.DEFAULT\\SOFTWARE",
+                      "HKEY_USERS\\S-1-5-21-1-2-3-1000_CLASSES\\CLSID", "HKEY_CLASSES_ROOT",
+                      "HKEY_CLASSES_ROOT\\CLSID", "HKEY_CLASSES_ROOT\\*", "HKEY_CLASSES_ROOT\\.EXE",
+                      "HKEY_CLASSES_ROOT\\WOW6432NODE\\CLSID",
+                      "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES",
+                      "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\INTERFACE",
+                      "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT",
+                      "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN",
+                      "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL",
+                      "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432NODE",
+                      "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432NODE\\MICROSOFT",
+                      "HKEY_CURRENT_USER\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN",
+                      "HKEY_LOCAL_MACHINE\\SYSTEM\\CURRENTCONTROLSET",
+                      "HKEY_LOCAL_MACHINE\\SYSTEM\\CONTROLSET001\\SERVICES",
+                      "HKEY_LOCAL_MACHINE\\SYSTEM\\CURRENTCONTROLSET\\SERVICES",
+                      "HKEY_CURRENT_CONFIG\\SOFTWARE"));
+
+TEST_F(ProtectedPathsTest, ProductKeysBelowSharedKeysAreStillPlanned) {
+    const char* const keys[] = {
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE",
+        "HKEY_CLASSES_ROOT\\EXAMPLESUITE.DOCUMENT",
+        "HKEY_CLASSES_ROOT\\CLSID\\{00000000-1111-2222-3333-444444444444}",
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL\\EXAMPLESUITE",
+        "HKEY_LOCAL_MACHINE\\SYSTEM\\CURRENTCONTROLSET\\SERVICES\\EXAMPLESVC",
+        "HKEY_USERS\\.DEFAULT\\SOFTWARE\\EXAMPLE SUITE",
+    };
+    for (const char* key : keys) {
+        sim::SetString(key, "Path", "x");
+        EXPECT_EQ(0u, engine.AddRegKeyTree(key)) << key;
+        EXPECT_TRUE(engine.m_planRegKeys.Contains(key)) << key;
+        EXPECT_TRUE(engine.m_planRegValues.Contains((std::string(key) + "\\PATH").c_str())) << key;
+    }
+    EXPECT_TRUE(PlanLines().empty());
+}
+
+TEST_F(ProtectedPathsTest, KeyWildcardOverSoftwarePlansTheProductButNotTheSharedKeys) {
+    sim::SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite\\Settings", "Level", "3");
+    sim::SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Shell",
+                   "explorer.exe");
+
+    ASSERT_EQ(0u, RunProfile("remove=REG_KEY,BY_VALUE,HKEY_LOCAL_MACHINE\\SOFTWARE\\*\n", ""));
+    EXPECT_EQ((Lines{"HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE",
+                     "HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE\\SETTINGS"}),
+              Items(engine.m_planRegKeys));
+    EXPECT_EQ(Lines{"HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE\\SETTINGS\\LEVEL"},
+              Items(engine.m_planRegValues));
+    Lines lines = LogLines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ("0005 ProtectedKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT",
+              lines[lines.size() - 3]);
+    EXPECT_EQ("0000 PopulateRemoveRegList: 2 keys, 1 values", lines[lines.size() - 2]);
+}
+
+TEST_F(ProtectedPathsTest, RegistryValueNamingAHiveKeyPlansNothing) {
+    sim::SetString(kReferenceKey, "Root", "HKEY_LOCAL_MACHINE\\Software\\");
+    sim::SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft", "Version", "1");
+
+    ASSERT_EQ(0u, RunProfile("remove=REG_VALUE,BY_REFERENCE,"
+                             "HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite\\Root\n",
+                             ""));
+    EXPECT_TRUE(engine.m_planRegKeys.IsEmpty());
+    EXPECT_TRUE(engine.m_planRegValues.IsEmpty());
+    Lines lines = LogLines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ("0005 ProtectedKey: HKEY_LOCAL_MACHINE\\SOFTWARE", lines[lines.size() - 3]);
+    EXPECT_EQ("0000 PopulateRemoveRegList: 0 keys, 0 values", lines[lines.size() - 2]);
+}
+
+} // namespace
