@@ -150,8 +150,8 @@ HKEY OpenProductKey(const std::string& key) {
     if (key.compare(0, sizeof(prefix) - 1, prefix) != 0)
         return nullptr;
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str() + sizeof(prefix) - 1, 0, KEY_READ,
-                      &opened) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str() + sizeof(prefix) - 1, 0, KEY_READ, &opened) !=
+        ERROR_SUCCESS)
         return nullptr;
     return opened;
 }
@@ -349,10 +349,11 @@ bool Measure(unsigned files, const Options& options, Figures* figures) {
                "walk)\n",
                splitRegistry / walkRegistry, splitFiles / walkFiles);
     if (getenv("KV_PLAN_BENCH_DEBUG"))
-        printf("          debug ms: walk %.1f plan %.1f | reg walk %.1f step %.1f | files walk %.1f "
-               "step %.1f\n",
-               best.walk * 1e3, best.plan * 1e3, walkRegistry * 1e3, splitRegistry * 1e3,
-               walkFiles * 1e3, splitFiles * 1e3);
+        printf(
+            "          debug ms: walk %.1f plan %.1f | reg walk %.1f step %.1f | files walk %.1f "
+            "step %.1f\n",
+            best.walk * 1e3, best.plan * 1e3, walkRegistry * 1e3, splitRegistry * 1e3,
+            walkFiles * 1e3, splitFiles * 1e3);
     *figures = best;
     return true;
 }

@@ -65,9 +65,9 @@ bool CreateKeyWithValues(const std::string& path, DWORD number) {
     ok = ok && RegSetValueExA(key, kPlanBenchValueNames[1], 0, REG_SZ,
                               reinterpret_cast<const BYTE*>(path.c_str()),
                               static_cast<DWORD>(path.size() + 1)) == ERROR_SUCCESS;
-    ok = ok && RegSetValueExA(key, kPlanBenchValueNames[2], 0, REG_DWORD,
-                              reinterpret_cast<const BYTE*>(&number),
-                              sizeof(number)) == ERROR_SUCCESS;
+    ok = ok &&
+         RegSetValueExA(key, kPlanBenchValueNames[2], 0, REG_DWORD,
+                        reinterpret_cast<const BYTE*>(&number), sizeof(number)) == ERROR_SUCCESS;
     RegCloseKey(key);
     return ok;
 }

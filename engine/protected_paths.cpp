@@ -3,7 +3,6 @@
 #include "protected_paths.h"
 
 #include "helpers/helper.h"
-#include "platform/os/final_path.h"
 #include "trace/trace.h"
 
 #include <shlobj.h>
@@ -136,15 +135,11 @@ void AddUnique(std::vector<std::string>& list, const std::string& item) {
     list.push_back(item);
 }
 
-// The protected folders of the running plan step and the place of its current remove entry.
+// The protected folders of the running plan step.
 struct ActiveRun {
     ProtectedFolders folders;
     int depth = 0;
-    bool mapped = false;      // the current entry's place is known
-    bool judged = true;       // ... and could be found out
-    bool linked = false;      // ... and the way to it passes through a link
-    std::string textualRoot;  // the entry as the walk spells it (normalised)
-    std::string physicalRoot; // where it really is (comparison form)
+    bool entryChecked = false; // the way to the current remove entry has been looked at
 };
 
 ActiveRun* g_active = nullptr;
@@ -165,7 +160,8 @@ void End(bool owner) {
     }
 }
 
-// True when a proper ancestor of the canonical path is a link: then the path may lead anywhere.
+// True when a folder on the way to the (canonical) path is a link: the path then names whatever
+// the link leads to, which belongs to someone else, protected place or not.
 bool PassesThroughLink(const std::string& canonical) {
     std::vector<std::string> pieces = Split(canonical.c_str());
     std::string prefix = pieces[0];
@@ -177,30 +173,6 @@ bool PassesThroughLink(const std::string& canonical) {
             return true;
     }
     return false;
-}
-
-// Finds out where the remove entry really is: its own place, or, on a way through a link, the
-// link's destination followed by the rest. The entry itself may be a link: it is judged where it
-// stands, since the plan deletes the link and not what it leads to.
-void MapEntry(ActiveRun& run, const char* path, const std::string& canonical) {
-    run.mapped = true;
-    run.judged = true;
-    run.linked = false;
-    run.textualRoot = path;
-    run.physicalRoot = canonical;
-    if (!PassesThroughLink(canonical))
-        return;
-    run.linked = true;
-    size_t last = canonical.rfind('\\');
-    std::string parent = canonical.substr(0, last);
-    char resolved[MAX_PATH * 2] = {};
-    std::string physical;
-    if (!ResolveFinalPath(parent.c_str(), resolved, sizeof(resolved)) ||
-        !CanonicalPath((std::string(resolved) + canonical.substr(last)).c_str(), &physical)) {
-        run.judged = false;
-        return;
-    }
-    run.physicalRoot = physical;
 }
 
 } // namespace
@@ -513,7 +485,7 @@ RunScope::~RunScope() {
 WalkScope::WalkScope() : m_owner(Begin()) {
     // Each remove entry begins afresh at the outermost call.
     if (++g_active->depth == 1)
-        g_active->mapped = false;
+        g_active->entryChecked = false;
 }
 
 WalkScope::~WalkScope() {
@@ -525,20 +497,10 @@ bool WalkScope::Refuses(const char* path) {
     ActiveRun& run = *g_active;
     std::string canonical;
     bool refused = !CanonicalPath(path, &canonical) || run.folders.Contains(canonical);
-    if (!refused && !run.mapped)
-        MapEntry(run, path, canonical);
-    if (!refused && run.linked) {
-        // Where the path really is: the entry's real place followed by the path's part below it.
-        size_t rootLength = run.textualRoot.size();
-        std::string physical = run.physicalRoot;
-        if (strcmp(path, run.textualRoot.c_str()) != 0) {
-            bool below =
-                strncmp(path, run.textualRoot.c_str(), rootLength) == 0 && path[rootLength] == '\\';
-            if (!below ||
-                !CanonicalPath((run.physicalRoot + (path + rootLength)).c_str(), &physical))
-                refused = true;
-        }
-        refused = refused || !run.judged || run.folders.Contains(physical);
+    // The walk itself never follows a link, so only the way to the remove entry can pass one.
+    if (!run.entryChecked) {
+        run.entryChecked = true;
+        refused = refused || PassesThroughLink(canonical);
     }
     if (refused)
         LogProtectedPath(path);

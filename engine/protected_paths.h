@@ -70,9 +70,8 @@ private:
     bool m_owner;
 };
 
-// One call of the folder walk (AddFileTree). The outermost call of a remove entry finds out
-// where the entry really is when the way to it passes through a link; the calls inside it map
-// their paths the same way. Outside a RunScope the outermost call computes the folders itself.
+// One call of the folder walk (AddFileTree). Outside a RunScope the outermost call computes the
+// protected folders itself.
 class WalkScope {
 public:
     WalkScope();
@@ -80,7 +79,8 @@ public:
     WalkScope(const WalkScope&) = delete;
     WalkScope& operator=(const WalkScope&) = delete;
     // True, with the refusal logged, when the (normalised, existing) path must be neither planned
-    // nor entered: it is protected, or really lies in a protected place, or cannot be judged.
+    // nor entered: it is protected, cannot be judged, or, for the remove entry itself (the
+    // first path the outermost call asks about), the way to it passes through a link.
     bool Refuses(const char* path);
 
 private:

@@ -33,8 +33,96 @@ bool VanishesWhenNormalised(const char* name) {
     return true;
 }
 
+// FindText's answer, found faster: a match on a character boundary is a byte-wise match too, so
+// where the byte-wise search finds none (nearly every entry) the character walk is not needed.
+bool ContainsText(const char* text, const char* part) {
+    if (!text || !part)
+        return false;
+    if (!strstr(text, part))
+        return false;
+    return FindText(text, part) != nullptr;
+}
+
 bool IsDotEntry(const char* name) {
     return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+}
+
+// A folder's search pattern ('folder\\*') whose last component is replaced by each name found.
+struct PathBuffer {
+    char text[MAX_PATH];
+    char* name = text;
+    size_t room = 0;
+
+    bool Start(const char* folder) {
+        if (!JoinPath(text, sizeof(text), folder, "*"))
+            return false;
+        char* separator = FindLastChar(text, '\\');
+        name = separator ? separator + 1 : text;
+        room = sizeof(text) - static_cast<size_t>(name - text);
+        return true;
+    }
+    // False, the text unchanged, when the name does not fit.
+    bool Put(const char* found) {
+        size_t length = strlen(found);
+        if (length + 1 > room)
+            return false;
+        memcpy(name, found, length + 1);
+        return true;
+    }
+};
+
+// One call of the folder walk: `folder` is the normalised path the plan holds, `systemFolder` the
+// same place as the system calls are given it. Below the remove entry the latter keeps the names
+// as the directory search reported them: on a case-insensitive file system both name the same
+// entry, but Wine resolves an upper-cased name only by reading the folder that holds it, for every
+// component of every path, which made the walk cost twice the plain enumeration there.
+DWORD AddFolderTree(CUninstallEngine& engine, const char* folder, const char* systemFolder) {
+    DWORD attributes = GetFileAttributesA(systemFolder);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return LastErrorOr(ERROR_FILE_NOT_FOUND);
+    // A drive root, the Windows folder, a profile and the like are neither planned nor entered.
+    protected_paths::WalkScope walk;
+    if (walk.Refuses(folder))
+        return ERROR_ACCESS_DENIED;
+    engine.m_planFiles.Add(folder);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    // A junction or other link is planned itself; what it points at belongs to someone else.
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return 0;
+
+    PathBuffer entry, systemEntry;
+    if (!entry.Start(folder) || !systemEntry.Start(systemFolder))
+        return 0;
+
+    WIN32_FIND_DATAA found;
+    memset(&found, 0, sizeof(found));
+    SearchHolder search(FindFirstFileA(systemEntry.text, &found));
+    if (search.get() == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        found.cFileName[sizeof(found.cFileName) - 1] = '\0';
+        if (IsDotEntry(found.cFileName))
+            continue;
+        bool systemFits = systemEntry.Put(found.cFileName);
+        UpperCase(found.cFileName);
+        if (!entry.Put(found.cFileName))
+            continue;
+        bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        bool isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        if (isFolder && !isLink) {
+            // The entry as a remove entry of its own would be: normalised again. Where that
+            // changes more than the case, the system is given the normalised text as well.
+            char child[MAX_PATH];
+            memcpy(child, entry.text, strlen(entry.text) + 1);
+            NormalizeEntry(child);
+            bool same = systemFits && strcmp(child, entry.text) == 0;
+            AddFolderTree(engine, child, same ? systemEntry.text : child);
+        } else if (!isLink || !walk.Refuses(entry.text)) {
+            engine.m_planFiles.Add(entry.text);
+        }
+    } while (FindNextFileA(search.get(), &found));
+    return 0;
 }
 
 } // namespace
@@ -213,50 +301,7 @@ DWORD CUninstallEngine::AddFileTree(const char* path) {
         return ERROR_FILENAME_EXCED_RANGE;
     memcpy(folder, path, strlen(path) + 1);
     NormalizeEntry(folder);
-
-    DWORD attributes = GetFileAttributesA(folder);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return LastErrorOr(ERROR_FILE_NOT_FOUND);
-    // A drive root, the Windows folder, a profile and the like are neither planned nor entered.
-    protected_paths::WalkScope walk;
-    if (walk.Refuses(folder))
-        return ERROR_ACCESS_DENIED;
-    m_planFiles.Add(folder);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return 0;
-    // A junction or other link is planned itself; what it points at belongs to someone else.
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        return 0;
-
-    char entryPath[MAX_PATH];
-    if (!JoinPath(entryPath, sizeof(entryPath), folder, "*"))
-        return 0;
-    char* namePosition = FindLastChar(entryPath, '\\');
-    namePosition = namePosition ? namePosition + 1 : entryPath;
-    size_t room = sizeof(entryPath) - static_cast<size_t>(namePosition - entryPath);
-
-    WIN32_FIND_DATAA found;
-    memset(&found, 0, sizeof(found));
-    SearchHolder search(FindFirstFileA(entryPath, &found));
-    if (search.get() == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        found.cFileName[sizeof(found.cFileName) - 1] = '\0';
-        if (IsDotEntry(found.cFileName))
-            continue;
-        UpperCase(found.cFileName);
-        size_t nameLength = strlen(found.cFileName);
-        if (nameLength + 1 > room)
-            continue;
-        memcpy(namePosition, found.cFileName, nameLength + 1);
-        bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        bool isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        if (isFolder && !isLink)
-            AddFileTree(entryPath);
-        else if (!isLink || !walk.Refuses(entryPath))
-            m_planFiles.Add(entryPath);
-    } while (FindNextFileA(search.get(), &found));
-    return 0;
+    return AddFolderTree(*this, folder, folder);
 }
 
 DWORD CUninstallEngine::CopyEntries(TSet& target, TSet& source) {
@@ -277,7 +322,7 @@ DWORD CUninstallEngine::SubtractIgnored(TSet& plan, TSet& ignore) {
         char* spare = nullptr;
         for (DWORD next = ignore.GetFirst(&spare); next == 0 && !ignored;
              next = ignore.GetNext(&spare))
-            ignored = FindText(entry, spare) != nullptr;
+            ignored = ContainsText(entry, spare);
         more = ignored ? plan.RemoveCurrent(&entry) : plan.GetNext(&entry);
     }
     return 0;

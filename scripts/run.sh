@@ -36,6 +36,10 @@ set +e
 # --- A fresh prefix. Its user folders would link to $HOME: they link to a throwaway folder.
 job=$root/build/main-job
 shots=$job/screenshots
+# With HOME moved, X clients would look for their key in the wrong place.
+if [ -z "${XAUTHORITY:-}" ] && [ -f "${HOME:-/nonexistent}/.Xauthority" ]; then
+  export XAUTHORITY=$HOME/.Xauthority
+fi
 export KV_WINEPREFIX=$job/prefix KV_WINEHOME=$job/prefix.home
 export WINEPREFIX=$KV_WINEPREFIX HOME=$KV_WINEHOME WINEDEBUG=-all
 server=/usr/lib/wine/wineserver64
@@ -64,8 +68,8 @@ win() { "$run" "$@" 2>/dev/null | tr -d '\r'; }
 unix_path() { local p=${1#[Cc]:\\}; echo "$drive_c/${p//\\//}"; }
 
 # What the prefix calls the current user's folders (Wine 8: C:\users\<user>\AppData\Roaming).
-appdata=$(win cmd /c echo %APPDATA% | tr -d ' ')
-user_dir=$(win cmd /c echo %USERPROFILE% | tr -d ' ')
+appdata=$(win cmd /c echo %APPDATA% | sed 's/ *$//')
+user_dir=$(win cmd /c echo %USERPROFILE% | sed 's/ *$//')
 user=${user_dir##*\\}
 case "$appdata" in 'C:\users\'*'\AppData\Roaming') ;; *) echo "run.sh: unexpected %APPDATA% '$appdata'" >&2; exit 1;; esac
 # Two more accounts' profile folders beside the current user's, under the profile root.
@@ -129,6 +133,8 @@ mkdir -p "$drive_c/kvjob"
   echo "attrib +h \"$(roaming "$user")\\Example Vendor\\Example Suite\\license.dat\""
 } > "$drive_c/kvjob/attributes.bat"
 win cmd /c 'C:\kvjob\attributes.bat' >/dev/null
+attributes=$(win cmd /c "attrib /s \"$pf\\*\"" | cut -c1-12)
+read_only=$(grep -c R <<<"$attributes") hidden=$(grep -c H <<<"$attributes")
 
 guid='{5B3C1E2A-7D4F-4E61-9A0B-3C2D1E0F4A5B}'
 cat > "$drive_c/kvjob/product.reg" <<'REG'
@@ -339,9 +345,11 @@ probe_registry "${removed_reg[@]}" "${spared_reg[@]}"
 for item in "${removed_reg[@]}" "${spared_reg[@]}"; do
   [ "${reg_present[$item]}" = 1 ] || { echo "run.sh: the sample lacks $item" >&2; missing=1; }
 done
+[ "$read_only" = 5 ] && [ "$hidden" = 3 ] || { echo "run.sh: attributes not set ($read_only read-only, $hidden hidden)" >&2; missing=1; }
 [ "$missing" = 0 ] || exit 1
-echo "sample installed: ${#to_gone[@]} files and folders to remove, ${#to_keep[@]} to keep," \
-     "${#removed_reg[@]} registry items to remove, ${#spared_reg[@]} to keep"
+echo "sample installed: ${#to_gone[@]} files and folders to remove ($read_only read-only and" \
+     "$hidden hidden files among them), ${#to_keep[@]} to keep; ${#removed_reg[@]} registry items" \
+     "to remove, ${#spared_reg[@]} to keep"
 
 # Expected log counts. The %APPDATA% entry yields one item per folder under C:\users (an item for
 # a folder that does not exist is kept in the profile list and dropped from the plan); the
@@ -502,15 +510,14 @@ probe_registry "${removed_reg[@]}" "${spared_reg[@]}"
 xvfb=
 state_final=$(service_state)
 
-# --- The report.
-passed=0 failed=0
-check() { # check OK|FAIL text
-  if [ "$1" = 1 ]; then passed=$((passed + 1)); echo "  ok    $2"; else failed=$((failed + 1)); echo "  FAIL  $2"; fi
+# --- The report, also kept in build/main-job/report.txt.
+check() { # check 1|0 text
+  if [ "$1" = 1 ]; then echo "  ok    $2"; else echo "  FAIL  $2"; fi
 }
 label() { local kind key name; IFS='|' read -r kind key name <<<"$1"
   case $kind in K) echo "$key (key)";; D) echo "$key (default value)";; V) echo "$key\\$name";; esac; }
 
-echo
+report() {
 echo "=== Report"
 echo "Program: $appdir_win\\Kelvane.exe (the win64 twin of build/win32/app/Kelvane.exe), profile examples/Kelvane.cfg"
 if [ "$headless" = 1 ]; then
@@ -553,10 +560,10 @@ for s in "${spared_files[@]}" "$pf"; do
     [[ "$w" == "$s" || ( "$s" != "$pf" && "$w" == "$s\\"* ) ]] || continue
     n=$((n + 1)); [ -e "$(unix_path "$w")" ] && ok=$((ok + 1))
   done
-  check $([ "$ok" = "$n" ] && echo 1 || echo 0) "$s: $ok of $n present (${why[$s]})"
+  check $([ "$ok" = "$n" ] && echo 1 || echo 0) "$s: $ok of $n present: ${why[$s]}"
 done
 for item in "${spared_reg[@]}"; do
-  check "${reg_present[$item]}" "$(label "$item") (${why[$item]})"
+  check "${reg_present[$item]}" "$(label "$item"): ${why[$item]}"
 done
 
 echo
@@ -590,13 +597,23 @@ echo
 echo "Log ($appdir_win\\Kelvane.log):"
 if [ -f "$log" ]; then
   tr -d '\r' < "$log" | sed 's/^/  | /'
+  absent=()
   for line in "${expected_log[@]}"; do
-    check $(tr -d '\r' < "$log" | grep -qF -- "$line" && echo 1 || echo 0) "log line: $line"
+    tr -d '\r' < "$log" | grep -qF -- "$line" || absent+=("$line")
   done
+  check $([ ${#absent[@]} = 0 ] && echo 1 || echo 0) \
+    "$(( ${#expected_log[@]} - ${#absent[@]} )) of the ${#expected_log[@]} expected lines, with the expected counts"
+  for line in "${absent[@]}"; do echo "        missing: $line"; done
 else
   check 0 "the log file exists"
 fi
+}
 
+echo
+report > "$job/report.txt"
+cat "$job/report.txt"
+passed=$(grep -c '^  ok ' "$job/report.txt")
+failed=$(grep -c '^  FAIL ' "$job/report.txt")
 echo
 echo "Checks: $passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -96,8 +96,12 @@ void AppTest::TearDown() {
     // The worker may outlive the dialog (ESC during a run): its objects stay until it has ended.
     if (g_workerContext.thread) {
         HANDLE worker = g_workerContext.thread;
-        if (!WaitUntil([worker] { return WaitForSingleObject(worker, 0) == WAIT_OBJECT_0; }, 10000))
-            FAIL() << "the worker did not end";
+        if (!WaitUntil([worker] { return WaitForSingleObject(worker, 0) == WAIT_OBJECT_0; },
+                       10000)) {
+            ADD_FAILURE() << "the worker did not end";
+            (void)m_dialog.release(); // the worker may still use it
+            return;
+        }
         CloseHandle(worker);
         g_workerContext.thread = nullptr;
     }

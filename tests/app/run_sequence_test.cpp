@@ -282,6 +282,23 @@ TEST_F(RunSequenceTest, FailingRegistryValuesPostOneResultAndSkipTheKeys) {
     EXPECT_TRUE(sim::KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite\\Empty"));
 }
 
+// With nothing left to remove, no later stage looks at the state: the run ends as if no cancel
+// had been asked for.
+TEST_F(RunSequenceTest, CancelThatNoLaterStageNoticesEndsReadyToRestart) {
+    Profile profile;
+    profile.services = ProductProfile().services;
+    WriteProfile(profile.Text());
+    OpenDialog();
+    RecordConfirmation();
+    OnPause(1500, [this] { PressCancel(); });
+    Run();
+
+    EXPECT_EQ(SuccessfulRun(), Events());
+    EXPECT_EQ(Text(IDS_RESTART), Message());
+    EXPECT_EQ("Restart", ButtonText());
+    EXPECT_EQ(std::vector<UINT>{MB_ICONASTERISK}, sim::Beeps());
+}
+
 TEST_F(RunSequenceTest, FailingServiceStopEndsTheRunAtOnce) {
     sim::DenyServiceManager(true);
     OpenDialog();

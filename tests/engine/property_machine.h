@@ -54,7 +54,9 @@ struct Machine {
     std::vector<std::string> folders;  // every folder the generator made (outside the links)
     std::vector<std::string> files;    // every file the generator made (outside the links)
     std::vector<std::string> links;    // junctions inside the product
+    std::vector<std::string> targets;  // where each of them leads
     std::vector<std::string> userData; // folders the links lead to: never the product's
+    std::vector<std::string> locked;   // files another program holds open
     std::vector<std::string> keys;     // every key the generator made
     std::vector<RegistryValue> values;
     std::vector<std::string> services;
@@ -104,6 +106,10 @@ inline DWORD FileAttributes(Random& random) {
 inline void AddFile(Machine& machine, Random& random, const std::string& path) {
     sim::AddFile(path.c_str(), "content of " + path, FileAttributes(random));
     machine.files.push_back(path);
+    if (random.Chance(4)) {
+        sim::LockFile(path.c_str());
+        machine.locked.push_back(path);
+    }
 }
 
 inline void AddFolder(Machine& machine, Random& random, const std::string& path) {
@@ -181,6 +187,17 @@ inline Machine BuildMachine(Random& random) {
     // The product, with a sibling whose name shares its beginning.
     AddFolder(machine, random, kProduct);
     AddTree(machine, random, kProduct, 3);
+    // Now and then a chain of long folder names that passes the 259 characters a path may have:
+    // what lies beyond must be left out of the plan, never cut short to a path that fits.
+    if (random.Chance(15)) {
+        std::string folder = std::string(kProduct) + "\\Deep";
+        AddFolder(machine, random, folder);
+        for (char level = 'A'; level < 'F'; ++level) {
+            folder += "\\" + std::string(38 + random.Below(30), level);
+            AddFolder(machine, random, folder);
+            AddFile(machine, random, folder + "\\" + std::string(1 + random.Below(40), 'f'));
+        }
+    }
     AddFolder(machine, random, "C:\\Program Files\\Example Suite Tools");
     AddTree(machine, random, "C:\\Program Files\\Example Suite Tools", 1);
     AddFolder(machine, random, "C:\\Program Files\\Other");
@@ -203,8 +220,10 @@ inline Machine BuildMachine(Random& random) {
         std::string link = random.Pick(productFolders) + (i == 0 ? "\\Documents" : "\\Shared");
         if (sim::Exists(link.c_str()))
             continue;
-        sim::AddJunction(link.c_str(), random.Pick(userRoots).c_str());
+        std::string target = random.Pick(userRoots);
+        sim::AddJunction(link.c_str(), target.c_str());
         machine.links.push_back(link);
+        machine.targets.push_back(target);
     }
 
     // Per-user data for the folder macros.
@@ -250,7 +269,6 @@ struct FileState {
     std::string path; // as the disk spells it
     DWORD attributes;
     std::string content;
-    bool locked;
 };
 
 struct Snapshot {
@@ -270,8 +288,8 @@ inline void SnapshotFolder(Snapshot& snapshot, const std::string& folder) {
     for (const std::string& name : sim::ListFolder(folder.c_str())) {
         std::string path = folder + "\\" + name;
         DWORD attributes = sim::Attributes(path.c_str());
-        snapshot.files[Upper(path)] = {path, Comparable(attributes), sim::FileContent(path.c_str()),
-                                       false};
+        snapshot.files[Upper(path)] = {path, Comparable(attributes),
+                                       sim::FileContent(path.c_str())};
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
             SnapshotFolder(snapshot, path);
     }

@@ -1,0 +1,120 @@
+#!/bin/bash
+# DLL planting under Wine: a version.dll planted beside Kelvane.exe is never loaded, neither at
+# start nor during a whole run; the import table names only DLLs the loader always takes from the
+# system folder; the early start-up hook keeps loads by name away from the program's folder. Two
+# controls without the hardening load the planted DLL, which shows the test can see a fault.
+# usage: dll_hardening.sh KELVANE.EXE DRIVER.EXE PLANTED.DLL UNHARDENED.EXE PROBE.EXE OBJDUMP OUT-DIR
+set -u
+kelvane=$1 driver=$2 planted=$3 unhardened=$4 probe=$5 objdump=$6 out=$7
+root=$(cd "$(dirname "$0")/../.." && pwd)
+mkdir -p "$out"
+rm -f "$out"/*.txt "$out"/*.png
+
+fail() { echo "FAIL [dll_hardening]: $*"; exit 1; }
+
+# 1. The import table. Known DLLs of Windows 7 and later: the loader maps them from the system
+# folder whatever lies beside the program. Anything else must be loaded at run time by full path.
+known=" ADVAPI32 COMDLG32 GDI32 IMM32 KERNEL32 MSVCRT NORMALIZ NSI OLE32 OLEAUT32 PSAPI RPCRT4
+ SECHOST SETUPAPI SHELL32 SHLWAPI USER32 WLDAP32 WS2_32 "
+"$objdump" -p "$kelvane" | sed -n 's/^[[:space:]]*DLL Name: //p' > "$out/imports.txt"
+[ -s "$out/imports.txt" ] || fail "no import table read from $kelvane"
+while read -r dll; do
+  name=$(tr '[:lower:]' '[:upper:]' <<<"${dll%.*}")
+  case "$known" in *" $name "*) ;; *) fail "the program imports $dll, which is not a known DLL";; esac
+done < "$out/imports.txt"
+
+export KV_WINEPREFIX=${KV_GUI_PREFIX:-$(dirname "$out")/prefix}
+export WINEPREFIX=$KV_WINEPREFIX HOME=$KV_WINEPREFIX.home WINEDEBUG=-all
+# Wine prefers its own version.dll even to one in the program's folder; native-first makes it
+# search the way Windows does for a DLL that is not a known DLL: the program's folder first.
+export WINEDLLOVERRIDES="mscoree,mshtml=;version=n,b"
+run="$root/scripts/wine-run.sh"
+server=/usr/lib/wine/wineserver64
+desktop="explorer /desktop=kvdll,800x600"
+"$server" -k >/dev/null 2>&1
+
+"$run" cmd /c exit >/dev/null 2>&1
+drive_c=$WINEPREFIX/drive_c
+marker=planted-dll-loaded.txt
+
+# A program folder holding the program and the planted DLL.
+plant() {
+  local dir=$drive_c/kvtest/$1
+  rm -rf "$dir"; mkdir -p "$dir"
+  cp "$2" "$dir/$3"
+  cp "$planted" "$dir/version.dll"
+  echo "$dir"
+}
+
+# 2. Controls: without the hardening the planted DLL is taken, by the import and by name.
+dir=$(plant dll_unhardened "$unhardened" app.exe)
+"$run" 'C:\kvtest\dll_unhardened\app.exe' > "$out/unhardened.txt" 2>&1
+[ -f "$dir/$marker" ] || fail "control: the unhardened program did not load the planted DLL"
+dir=$(plant dll_probe "$probe" probe.exe)
+KV_PROBE_UNHARDENED=1 "$run" 'C:\kvtest\dll_probe\probe.exe' > "$out/probe-unhardened.txt" 2>&1
+[ -f "$dir/$marker" ] || fail "control: a load by name without the hook did not take the planted DLL"
+
+# 3. The start-up hook alone: a load by name now comes from the system folder.
+rm -f "$dir/$marker"
+"$run" 'C:\kvtest\dll_probe\probe.exe' > "$out/probe.txt" 2>&1 || fail "the probe loaded no version.dll"
+[ -f "$dir/$marker" ] && fail "the hardened probe loaded the planted DLL"
+tr -d '\r' < "$out/probe.txt" | grep -qi '^loaded=C:\\windows\\system32\\version.dll$' ||
+  fail "the probe's version.dll is not the system one: $(cat "$out/probe.txt")"
+
+# 4. The program: a whole run on a virtual desktop under Xvfb, with every DLL load traced.
+for n in $(seq 90 120); do
+  [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break
+done
+Xvfb :$n -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=:$n
+cleanup() {
+  "$server" -k >/dev/null 2>&1
+  kill $xvfb 2>/dev/null
+}
+trap cleanup EXIT
+sleep 1
+
+appdir=$(plant dll_hardening "$kelvane" Kelvane.exe)
+printf '[service 1]\n[registry key 1]\n[registry value 1]\n[file 1]\n' > "$appdir/Kelvane.cfg"
+cp "$driver" "$drive_c/kvtest/driver.exe"
+result_win='C:\kvtest\dll_hardening\driver.txt'
+result=$appdir/driver.txt
+
+# One driver step on the program's desktop (as in scenario.sh).
+step() {
+  local attempt
+  for attempt in 1 2; do
+    rm -f "$result"
+    "$run" $desktop 'C:\kvtest\driver.exe' -o "$result_win" "$@" >/dev/null 2>&1 &
+    for _ in $(seq 1 450); do
+      grep -q '^exit=' "$result" 2>/dev/null && break
+      [ "$attempt" = 1 ] && [ "$_" = 100 ] && ! [ -s "$result" ] && ! pgrep -f 'driver.exe' >/dev/null && break
+      sleep 0.2
+    done
+    grep -q '^exit=' "$result" 2>/dev/null && break
+  done
+  cat "$result" >> "$out/readings.txt" 2>/dev/null
+  grep -q '^exit=0' "$result" 2>/dev/null
+}
+
+WINEDEBUG=+loaddll "$run" $desktop 'C:\kvtest\dll_hardening\Kelvane.exe' >/dev/null 2>"$out/loaddll.txt" &
+sleep 3
+step wait-button Start 60000 || fail "the dialog did not come up ready"
+step click || fail click
+step answer yes 30000 || fail "no confirmation box"
+step wait-button Restart 60000 || fail "the run did not reach Restart"
+import -window root "$out/restart.png" 2>/dev/null
+step escape; step wait-gone 20000 || fail "ESC did not close the dialog"
+
+[ -f "$appdir/$marker" ] && fail "the program loaded the planted DLL"
+grep -q 'Loaded L"C:\\\\kvtest\\\\dll_hardening\\\\Kelvane.exe"' "$out/loaddll.txt" ||
+  fail "no load trace of the program"
+from_folder=$(grep 'Loaded L"C:\\\\kvtest\\\\dll_hardening\\\\' "$out/loaddll.txt" | grep -v 'Kelvane.exe"')
+[ -z "$from_folder" ] || fail "loaded from the program's folder: $from_folder"
+grep -qi 'Loaded L"C:\\\\windows\\\\system32\\\\version.dll"' "$out/loaddll.txt" ||
+  fail "the system version.dll was never loaded"
+# The version line needs the real version.dll: the planted stand-ins would give NO_VERSION.
+grep -q 'Kelvane v.1.1.213.0 DEBUG' "$appdir/Kelvane.log" || fail "log version line"
+grep -q '0000 CleanupRegKeys: 0 keys' "$appdir/Kelvane.log" || fail "the run did not complete"
+echo "PASS [dll_hardening]"

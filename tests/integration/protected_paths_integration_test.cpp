@@ -1,0 +1,189 @@
+// Protected places on a real machine (the throwaway Wine prefix): registry values that name the
+// real Windows folder, system folder, program folders, a drive root or a profile folder, in any
+// spelling the platform accepts, plan nothing and are logged as refused; a product folder named
+// the same way is still planned.
+#include "contract.h"
+#include "engine/Zelm.h"
+#include "fake_dialog.h"
+#include "trace/trace_testing.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+const char kTestKey[] = "Software\\KelvaneProtected";
+const char kTestKeyText[] = "HKEY_CURRENT_USER\\Software\\KelvaneProtected";
+
+std::string Upper(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+Names Items(TSet& set) {
+    Names items;
+    char* item = nullptr;
+    for (DWORD more = set.GetFirst(&item); more == ERROR_SUCCESS; more = set.GetNext(&item))
+        items.push_back(item);
+    return items;
+}
+
+std::string SpecialFolder(int csidl) {
+    char folder[MAX_PATH] = {};
+    return SHGetSpecialFolderPathA(nullptr, folder, csidl, FALSE) ? folder : "";
+}
+
+std::string ReadText(const std::string& path) {
+    std::string text;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file)
+        return text;
+    char buffer[512];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof(buffer), file)) > 0)
+        text.append(buffer, got);
+    fclose(file);
+    return text;
+}
+
+// The log's lines without their date-time column; every line must end in CR LF.
+Names LogLines(const std::string& path) {
+    Names lines;
+    std::string text = ReadText(path);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        EXPECT_NE(std::string::npos, end) << "unterminated log line";
+        if (end == std::string::npos)
+            break;
+        std::string line = text.substr(start, end - start);
+        size_t tab = line.find('\t');
+        lines.push_back(tab == std::string::npos ? line : line.substr(tab + 1));
+        start = end + 2;
+    }
+    return lines;
+}
+
+class ProtectedPathsIntegrationTest : public contract::Test {
+protected:
+    void SetUp() override {
+        contract::Test::SetUp();
+        TraceResetForTests();
+        SHDeleteKeyA(HKEY_CURRENT_USER, kTestKey);
+        m_engine.SetDialog(&m_dialog);
+        // The log goes to this process's own folder: the folder beside the test program is
+        // shared by every test process.
+        OpenLogFile(nullptr, FALSE, contract::Scratch().c_str());
+        char module[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, module, MAX_PATH);
+        std::string name = PathFindFileNameA(module);
+        m_log = contract::Scratch() + "\\" + name.substr(0, name.rfind('.')) + ".log";
+    }
+    void TearDown() override {
+        TraceResetForTests();
+        SHDeleteKeyA(HKEY_CURRENT_USER, kTestKey);
+        contract::FreshMachine();
+        RemoveDirectoryA(contract::Scratch().c_str());
+    }
+
+    // Stores the path in a registry value and resolves the value as a file-section
+    // BY_REFERENCE entry does.
+    void Reference(const char* name, const std::string& path) {
+        ASSERT_FALSE(path.empty()) << name;
+        ASSERT_EQ(ERROR_SUCCESS, SHSetValueA(HKEY_CURRENT_USER, kTestKey, name, REG_SZ,
+                                             path.c_str(), static_cast<DWORD>(path.size() + 1)));
+        std::string entry = std::string(kTestKeyText) + "\\" + name;
+        ASSERT_EQ(0u, m_engine.FindRegValueByReference(m_engine.m_removeFiles, &entry[0]));
+        ASSERT_TRUE(m_engine.m_removeFiles.Contains(path.c_str())) << path;
+    }
+
+    CUninstallDlg m_dialog;
+    CUninstallEngine m_engine;
+    std::string m_log;
+};
+
+TEST_F(ProtectedPathsIntegrationTest, ReferencedSystemFoldersArePlannedNowhere) {
+    char windows[MAX_PATH] = {};
+    char system[MAX_PATH] = {};
+    ASSERT_GT(GetWindowsDirectoryA(windows, MAX_PATH), 0u);
+    ASSERT_GT(GetSystemDirectoryA(system, MAX_PATH), 0u);
+    const std::string profile = SpecialFolder(CSIDL_PROFILE);
+    const std::string programFiles = SpecialFolder(CSIDL_PROGRAM_FILES);
+    char shortProgramFiles[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameA(programFiles.c_str(), shortProgramFiles, MAX_PATH), 0u);
+    ASSERT_NE(Upper(programFiles), Upper(shortProgramFiles)) << "no short name to test with";
+    const std::string vendor = contract::Scratch() + "\\Vendor";
+    ASSERT_TRUE(CreateDirectoryA(vendor.c_str(), nullptr));
+    FILE* file = fopen((vendor + "\\tool.exe").c_str(), "w");
+    ASSERT_NE(nullptr, file);
+    fclose(file);
+
+    // Each name the reference by which the folder is refused; the set keeps one entry per text.
+    Reference("Windows", windows);
+    Reference("WindowsDot", std::string(windows) + "\\.");
+    Reference("WindowsSlash", std::string(windows) + "\\");
+    Reference("System", system);
+    Reference("Drive", std::string(windows).substr(0, 3));
+    Reference("ProgramFiles", programFiles);
+    Reference("ProgramFilesShort", shortProgramFiles);
+    Reference("CommonFiles", SpecialFolder(CSIDL_PROGRAM_FILES_COMMON));
+    Reference("Profile", profile);
+    Reference("ProfileRoot", profile.substr(0, profile.rfind('\\')));
+    Reference("AppData", SpecialFolder(CSIDL_APPDATA));
+    Reference("Vendor", vendor);
+    const size_t refusedCount = m_engine.m_removeFiles.Count() - 1;
+
+    ASSERT_EQ(0u, m_engine.PopulateRemoveLists());
+    EXPECT_EQ((Names{Upper(vendor), Upper(vendor + "\\tool.exe")}), Items(m_engine.m_planFiles));
+
+    TraceResetForTests();
+    Names lines = LogLines(m_log);
+    ASSERT_EQ(1 + 2 + refusedCount + 1, lines.size());
+    size_t refused = 0;
+    for (size_t i = 3; i + 1 < lines.size(); ++i) {
+        EXPECT_EQ(0u, lines[i].rfind("0005 ProtectedPath: ", 0)) << lines[i];
+        ++refused;
+    }
+    EXPECT_EQ(refusedCount, refused);
+    EXPECT_EQ("0000 PopulateRemoveFileList: 2 files and folders", lines.back());
+}
+
+TEST_F(ProtectedPathsIntegrationTest, ReferencedSharedRegistryKeysArePlannedNowhere) {
+    const std::string product = std::string(kTestKey) + "\\Product";
+    ASSERT_EQ(ERROR_SUCCESS,
+              SHSetValueA(HKEY_CURRENT_USER, product.c_str(), "Level", REG_SZ, "3", 2));
+    const char* const keys[] = {
+        "HKEY_LOCAL_MACHINE\\Software\\",
+        "HKEY_CURRENT_USER\\Software",
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft",
+        "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+        "HKEY_CLASSES_ROOT\\CLSID",
+        "HKEY_USERS\\.DEFAULT"};
+    for (const char* key : keys)
+        m_engine.m_removeRegKeys.Add(key);
+    m_engine.m_removeRegKeys.Add((std::string(kTestKeyText) + "\\Product").c_str());
+
+    ASSERT_EQ(0u, m_engine.PopulateRemoveLists());
+    EXPECT_EQ(Names{Upper(std::string(kTestKeyText) + "\\Product")}, Items(m_engine.m_planRegKeys));
+    EXPECT_EQ(Names{Upper(std::string(kTestKeyText) + "\\Product\\Level")},
+              Items(m_engine.m_planRegValues));
+    TraceResetForTests();
+    Names lines = LogLines(m_log);
+    size_t refused = 0;
+    for (const std::string& line : lines)
+        refused += line.rfind("0005 ProtectedKey: ", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(6u, refused);
+}
+
+} // namespace
