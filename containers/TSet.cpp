@@ -1,6 +1,8 @@
 // TSet: ordered case-insensitive set of heap copies, with its two cursors.
 #include "TSet.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -9,6 +11,22 @@ namespace {
 
 unsigned char FoldAscii(unsigned char c) {
     return static_cast<unsigned>(c - 'A') < 26u ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
+
+// How many leading bytes of x and y, whole 8-byte words within the first n, are equal and plain
+// ASCII. Such bytes are single-byte characters that compare equal, so the character walk may
+// start right after them: the items of a plan share long prefixes, which are skipped this way.
+size_t EqualAsciiWords(const unsigned char* x, const unsigned char* y, size_t n) {
+    const uint64_t highBits = 0x8080808080808080ull;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t wx, wy;
+        memcpy(&wx, x + i, 8);
+        memcpy(&wy, y + i, 8);
+        if (wx != wy || (wx & highBits) != 0)
+            break;
+    }
+    return i;
 }
 
 char* CopyText(const char* text) {
@@ -35,6 +53,9 @@ int CompareNoCase(const char* a, const char* b) {
     // where every double-byte code page has its lead bytes; lead-ness depends on the byte alone,
     // so two different bytes decide the order by their values whether or not they lead, and
     // only an equal lead byte needs its trail bytes compared as part of one character.
+    size_t skip = EqualAsciiWords(x, y, std::min(strlen(a), strlen(b)));
+    x += skip;
+    y += skip;
     for (;;) {
         unsigned char cx = *x, cy = *y;
         if (cx == cy) {

@@ -133,7 +133,8 @@ mkdir -p "$drive_c/kvjob"
   echo "attrib +h \"$(roaming "$user")\\Example Vendor\\Example Suite\\license.dat\""
 } > "$drive_c/kvjob/attributes.bat"
 win cmd /c 'C:\kvjob\attributes.bat' >/dev/null
-attributes=$(win cmd /c "attrib /s \"$pf\\*\"" | cut -c1-12)
+echo "attrib /s \"$pf\\*\"" > "$drive_c/kvjob/list.bat"
+attributes=$(win cmd /c 'C:\kvjob\list.bat' | grep -i 'C:\\' | cut -c1-12)
 read_only=$(grep -c R <<<"$attributes") hidden=$(grep -c H <<<"$attributes")
 
 guid='{5B3C1E2A-7D4F-4E61-9A0B-3C2D1E0F4A5B}'

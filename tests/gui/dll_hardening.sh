@@ -1,8 +1,9 @@
 #!/bin/bash
-# DLL planting under Wine: a version.dll planted beside Kelvane.exe is never loaded, neither at
-# start nor during a whole run; the import table names only DLLs the loader always takes from the
-# system folder; the early start-up hook keeps loads by name away from the program's folder. Two
-# controls without the hardening load the planted DLL, which shows the test can see a fault.
+# DLL planting under Wine. The import table of Kelvane.exe names only DLLs the loader always takes
+# from the system folder; the early start-up hook keeps every load by name away from the program's
+# folder; during a whole run the program loads none of the DLLs planted beside it (named like the
+# DLLs the system libraries load while it runs). Two controls without the hardening load the
+# planted DLL, which shows the test can see a fault.
 # usage: dll_hardening.sh KELVANE.EXE DRIVER.EXE PLANTED.DLL UNHARDENED.EXE PROBE.EXE OBJDUMP OUT-DIR
 set -u
 kelvane=$1 driver=$2 planted=$3 unhardened=$4 probe=$5 objdump=$6 out=$7
@@ -25,8 +26,10 @@ done < "$out/imports.txt"
 
 export KV_WINEPREFIX=${KV_GUI_PREFIX:-$(dirname "$out")/prefix}
 export WINEPREFIX=$KV_WINEPREFIX HOME=$KV_WINEPREFIX.home WINEDEBUG=-all
-# Wine prefers its own version.dll even to one in the program's folder; native-first makes it
-# search the way Windows does for a DLL that is not a known DLL: the program's folder first.
+# Wine prefers its own DLLs even to one in the program's folder; native-first for the planted
+# names makes it search the way Windows does for a DLL that is not a known DLL: the program's
+# folder first. (Not for version.dll in the program's run: Wine's own advapi32 imports it, and
+# Wine, unlike Windows, does not take a system DLL's imports from the system folder.)
 export WINEDLLOVERRIDES="mscoree,mshtml=;version=n,b"
 run="$root/scripts/wine-run.sh"
 server=/usr/lib/wine/wineserver64
@@ -35,29 +38,32 @@ desktop="explorer /desktop=kvdll,800x600"
 
 "$run" cmd /c exit >/dev/null 2>&1
 drive_c=$WINEPREFIX/drive_c
-marker=planted-dll-loaded.txt
+# True when the planted DLL of that name left its marker in the folder (Wine spells the module's
+# name as the importer did, so in any case).
+loaded() { ls "$1" 2>/dev/null | grep -qix "$2.loaded"; }
 
-# A program folder holding the program and the planted DLL.
+# A program folder holding the program and the planted DLL under each given name.
 plant() {
-  local dir=$drive_c/kvtest/$1
+  local dir=$drive_c/kvtest/$1 name
   rm -rf "$dir"; mkdir -p "$dir"
   cp "$2" "$dir/$3"
-  cp "$planted" "$dir/version.dll"
+  shift 3
+  for name in "$@"; do cp "$planted" "$dir/$name"; done
   echo "$dir"
 }
 
 # 2. Controls: without the hardening the planted DLL is taken, by the import and by name.
-dir=$(plant dll_unhardened "$unhardened" app.exe)
+dir=$(plant dll_unhardened "$unhardened" app.exe version.dll)
 "$run" 'C:\kvtest\dll_unhardened\app.exe' > "$out/unhardened.txt" 2>&1
-[ -f "$dir/$marker" ] || fail "control: the unhardened program did not load the planted DLL"
-dir=$(plant dll_probe "$probe" probe.exe)
+loaded "$dir" version.dll || fail "control: the unhardened program did not load the planted DLL"
+dir=$(plant dll_probe "$probe" probe.exe version.dll)
 KV_PROBE_UNHARDENED=1 "$run" 'C:\kvtest\dll_probe\probe.exe' > "$out/probe-unhardened.txt" 2>&1
-[ -f "$dir/$marker" ] || fail "control: a load by name without the hook did not take the planted DLL"
+loaded "$dir" version.dll || fail "control: a load by name without the hook did not take the planted DLL"
 
 # 3. The start-up hook alone: a load by name now comes from the system folder.
-rm -f "$dir/$marker"
+rm -f "$dir"/*.loaded
 "$run" 'C:\kvtest\dll_probe\probe.exe' > "$out/probe.txt" 2>&1 || fail "the probe loaded no version.dll"
-[ -f "$dir/$marker" ] && fail "the hardened probe loaded the planted DLL"
+loaded "$dir" version.dll && fail "the hardened probe loaded the planted DLL"
 tr -d '\r' < "$out/probe.txt" | grep -qi '^loaded=C:\\windows\\system32\\version.dll$' ||
   fail "the probe's version.dll is not the system one: $(cat "$out/probe.txt")"
 
@@ -75,7 +81,10 @@ cleanup() {
 trap cleanup EXIT
 sleep 1
 
-appdir=$(plant dll_hardening "$kelvane" Kelvane.exe)
+# The DLLs the system libraries load by name while the program runs under Wine (the theme
+# engine and a drawing helper of the common controls), planted beside the program.
+runtime_dlls="uxtheme.dll msimg32.dll"
+appdir=$(plant dll_hardening "$kelvane" Kelvane.exe $runtime_dlls)
 printf '[service 1]\n[registry key 1]\n[registry value 1]\n[file 1]\n' > "$appdir/Kelvane.cfg"
 cp "$driver" "$drive_c/kvtest/driver.exe"
 result_win='C:\kvtest\dll_hardening\driver.txt'
@@ -98,7 +107,8 @@ step() {
   grep -q '^exit=0' "$result" 2>/dev/null
 }
 
-WINEDEBUG=+loaddll "$run" $desktop 'C:\kvtest\dll_hardening\Kelvane.exe' >/dev/null 2>"$out/loaddll.txt" &
+WINEDLLOVERRIDES="mscoree,mshtml=;uxtheme,msimg32=n,b" WINEDEBUG=+loaddll \
+  "$run" $desktop 'C:\kvtest\dll_hardening\Kelvane.exe' >/dev/null 2>"$out/loaddll.txt" &
 sleep 3
 step wait-button Start 60000 || fail "the dialog did not come up ready"
 step click || fail click
@@ -107,13 +117,18 @@ step wait-button Restart 60000 || fail "the run did not reach Restart"
 import -window root "$out/restart.png" 2>/dev/null
 step escape; step wait-gone 20000 || fail "ESC did not close the dialog"
 
-[ -f "$appdir/$marker" ] && fail "the program loaded the planted DLL"
+for dll in $runtime_dlls; do
+  loaded "$appdir" "$dll" && fail "the program loaded the planted $dll"
+  grep -qiF "Loaded L\"C:\\\\windows\\\\system32\\\\$dll\"" "$out/loaddll.txt" ||
+    fail "the program never loaded $dll: nothing was tested"
+done
 grep -q 'Loaded L"C:\\\\kvtest\\\\dll_hardening\\\\Kelvane.exe"' "$out/loaddll.txt" ||
   fail "no load trace of the program"
-from_folder=$(grep 'Loaded L"C:\\\\kvtest\\\\dll_hardening\\\\' "$out/loaddll.txt" | grep -v 'Kelvane.exe"')
+# Wine names the program's folder for a DLL it found there even when it maps its own copy
+# ("builtin"); only a foreign ("native") DLL from there would be a planted one.
+from_folder=$(grep 'Loaded L"C:\\\\kvtest\\\\dll_hardening\\\\' "$out/loaddll.txt" | grep -v 'Kelvane.exe"' |
+  grep ': native')
 [ -z "$from_folder" ] || fail "loaded from the program's folder: $from_folder"
-grep -qi 'Loaded L"C:\\\\windows\\\\system32\\\\version.dll"' "$out/loaddll.txt" ||
-  fail "the system version.dll was never loaded"
 # The version line needs the real version.dll: the planted stand-ins would give NO_VERSION.
 grep -q 'Kelvane v.1.1.213.0 DEBUG' "$appdir/Kelvane.log" || fail "log version line"
 grep -q '0000 CleanupRegKeys: 0 keys' "$appdir/Kelvane.log" || fail "the run did not complete"

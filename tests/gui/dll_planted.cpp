@@ -1,20 +1,19 @@
-// A DLL planted beside a program under the name of a system DLL (built as version.dll): when any
-// process loads it, it leaves a marker file beside itself. Its exports are stand-ins that fail, so
-// that a program importing the real DLL still starts with this one.
+// A DLL planted beside a program under the name of a system DLL (built as version.dll, copied
+// under other names): when a process loads it, it leaves a marker file beside itself. Its exports
+// are stand-ins for version.dll's that fail, so that a program importing the real one still starts.
 #include <windows.h>
 
 #include <cstring>
 
 namespace {
 
+// The marker is the DLL's own path followed by ".loaded".
 void WriteMarker(HINSTANCE self) {
-    char path[MAX_PATH] = {};
+    char path[MAX_PATH + 8] = {};
     DWORD length = GetModuleFileNameA(self, path, MAX_PATH);
-    char* slash = strrchr(path, '\\');
-    const char marker[] = "planted-dll-loaded.txt";
-    if (length == 0 || !slash || static_cast<size_t>(slash + 1 - path) + sizeof(marker) > MAX_PATH)
+    if (length == 0 || length >= MAX_PATH)
         return;
-    memcpy(slash + 1, marker, sizeof(marker));
+    memcpy(path + length, ".loaded", sizeof(".loaded"));
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
