@@ -286,6 +286,8 @@ bool Measure(unsigned files, const Options& options, Figures* figures) {
                 Clock::time_point start = Clock::now();
                 WalkCount count = BareWalk(folder, key);
                 double time = Seconds(start);
+                if (getenv("KV_PLAN_BENCH_DEBUG"))
+                    printf("          debug: walk %.1f ms\n", time * 1e3);
                 if (count.Total() != expected.Total())
                     ok = false;
                 if (best.walk == 0 || time < best.walk)
@@ -295,6 +297,8 @@ bool Measure(unsigned files, const Options& options, Figures* figures) {
                 Clock::time_point start = Clock::now();
                 DWORD result = engine->PopulateRemoveLists();
                 double time = Seconds(start);
+                if (getenv("KV_PLAN_BENCH_DEBUG"))
+                    printf("          debug: plan %.1f ms\n", time * 1e3);
                 spared = Counts(*engine, result);
                 delete engine; // freeing the plan is no part of building it
                 if (result != 0)

@@ -119,7 +119,7 @@ std::string LongName(const std::string& folder, const std::string& name) {
     return found.cFileName;
 }
 
-// The profile folder and the profile root, in comparison form, when the system names them.
+// The current user's profile folder, in comparison form, when the system names one.
 bool ProfileFolder(std::string* profile) {
     char folder[MAX_PATH] = {};
     if (!SHGetSpecialFolderPathA(nullptr, folder, kProfileFolder, FALSE))

@@ -96,6 +96,8 @@ struct Run {
     std::vector<std::pair<std::string, std::string>> links; // link -> where it leads
     StringSet locked;                                       // files another program holds open
     StringSet planPlaces; // where the planned files really are, links resolved
+    // What the plan step refused to plan (protected places), from its log lines.
+    StringSet refusedKeys, refusedPaths;
 
     // Where a path really is: beneath a link, the place the link leads to.
     std::string Physical(const std::string& path) const {
@@ -104,8 +106,6 @@ struct Run {
                 return link.second + path.substr(link.first.size());
         return path;
     }
-    // What the plan step refused to plan (protected places), from its log lines.
-    StringSet refusedKeys, refusedPaths;
 };
 
 // Takes the plan step's refusal lines out of the log: "0005 ProtectedKey: ..." while the
@@ -624,8 +624,8 @@ void RunCases(bool win9x) {
            tally.plannedFiles, tally.registered, tally.deleted);
 }
 
-// Found by the properties (NT case 64 of seed 20240611 while links were being handled): a remove
-// entry that names a folder through a link inside the product planned the user's folder the link
+// Found by the properties (NT case 64 of seed 20240611, with the generator of that day): a remove
+// entry that named a folder through a link inside the product planned the user's folder the link
 // leads to, with everything in it, and the restart deleted it. Kept as it was generated.
 TEST(EnginePropertyTest, EntryNamedThroughALinkLeavesWhatTheLinkLeadsTo) {
     TraceResetForTests();
