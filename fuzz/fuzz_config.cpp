@@ -9,7 +9,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -17,6 +21,54 @@ const char kProgram[] = "C:\\Tools\\Kelvane.exe";
 const char kProfile[] = "C:\\Tools\\Kelvane.cfg";
 const char kSuite[] = "C:\\Program Files\\Example Suite";
 const char kSuiteKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite";
+// The user's own file, which the product reaches only through a junction.
+const char kLetter[] = "C:\\Documents and Settings\\Administrator\\My Documents\\letter.doc";
+// Folders no profile can have removed, whatever it says.
+const char* const kProtected[] = {
+    "C:\\WINDOWS",
+    "C:\\WINDOWS\\system32",
+    "C:\\Program Files",
+    "C:\\Program Files\\Common Files",
+    "C:\\Documents and Settings",
+    "C:\\Documents and Settings\\Administrator",
+    "C:\\Documents and Settings\\Administrator\\My Documents",
+    "C:\\Documents and Settings\\Default User",
+};
+
+void Require(bool condition, const char* what, const std::string& path) {
+    if (!condition) {
+        fprintf(stderr, "fuzz_config: %s: %s\n", what, path.c_str());
+        abort();
+    }
+}
+
+// The place a path names, as Windows resolves it: either separator, '.' and '..' applied,
+// trailing dots and blanks of a component dropped, ASCII letters upper-cased.
+std::string Place(const std::string& path) {
+    std::vector<std::string> parts;
+    std::string piece;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        char c = i < path.size() ? path[i] : '\\';
+        if (c != '\\' && c != '/') {
+            piece += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+            continue;
+        }
+        while (!piece.empty() && (piece.back() == '.' || piece.back() == ' ') && piece != "." &&
+               piece != "..")
+            piece.pop_back();
+        if (piece == "..") {
+            if (parts.size() > 1)
+                parts.pop_back();
+        } else if (!piece.empty() && piece != ".") {
+            parts.push_back(piece);
+        }
+        piece.clear();
+    }
+    std::string place;
+    for (const std::string& part : parts)
+        place += (place.empty() ? "" : "\\") + part;
+    return place;
+}
 
 // A product installation with the shapes the discovery operations care about: files with
 // attributes, a link into a user folder, per-user data, keys with string and non-string values
@@ -78,12 +130,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CUninstallDlg dialog;
         CUninstallEngine engine;
         engine.SetDialog(&dialog);
+        std::set<std::string> planned;
         if (engine.CreateProfile() == 0 && engine.PopulateRemoveLists() == 0) {
+            char* item = nullptr;
+            for (DWORD more = engine.m_planFiles.GetFirst(&item); more == 0;
+                 more = engine.m_planFiles.GetNext(&item))
+                planned.insert(Place(item));
             // The plan's items are parsed back by the cleanup; every item form must survive it.
             engine.CleanupFiles();
             engine.CleanupRegValues();
             engine.CleanupRegKeys();
         }
+        if (!win9x)
+            sim::Restart();
+        // The user's file goes only when the plan names it where it really is: never through
+        // the link. A protected folder never goes.
+        if (!sim::Exists(kLetter))
+            Require(planned.count(Place(kLetter)) != 0, "deleted through a link", kLetter);
+        for (const char* folder : kProtected)
+            Require(sim::Exists(folder), "a protected folder was removed", folder);
     }
     TraceResetForTests();
     return 0;

@@ -158,11 +158,11 @@ void CheckCompareAndSearch(const std::string& first, const std::string& second, 
         Require(a.Holds(found) && strncmp(found, b.get(), b.length()) == 0,
                 "FindText finds the part where it is");
     if (b.length() > 0) {
-        const char* first_ = FindChar(a.get(), b.get()[0]);
+        const char* firstHit = FindChar(a.get(), b.get()[0]);
         const char* last = FindLastChar(a.get(), b.get()[0]);
-        Require((first_ == nullptr) == (last == nullptr), "FindChar and FindLastChar agree");
-        if (first_)
-            Require(a.Holds(first_) && *first_ == b.get()[0] && last >= first_,
+        Require((firstHit == nullptr) == (last == nullptr), "FindChar and FindLastChar agree");
+        if (firstHit)
+            Require(a.Holds(firstHit) && *firstHit == b.get()[0] && last >= firstHit,
                     "FindChar finds the character");
     }
     std::string upper = a.get();
