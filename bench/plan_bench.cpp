@@ -47,7 +47,7 @@ const char* const kKeyLevels[] = {"Component", "Feature", "Setting", "Option", "
 const char* const kExtensions[] = {".dll", ".dat", ".exe", ".ini", ".txt", ".bin", ".cfg", ".xml"};
 
 // The profile's spare entries, in the normalised form the profile loader gives them.
-const char* const kIgnoreFiles[] = {"\\MODULE3\\PART7", ".INI"};
+const char* const kIgnoreFiles[] = {"\\MODULE03\\PART07", ".INI"};
 const char* const kIgnoreKeys[] = {"\\COMPONENT03\\FEATURE07"};
 const char* const kIgnoreValues[] = {"\\COMPONENT03\\FEATURE07\\", "\\COMPONENT11\\SIZE"};
 
@@ -226,6 +226,15 @@ struct Options {
     int rounds = 5;
     double target = 0;
     bool split = false;
+    bool samples = false;
+};
+
+// Wall times of one side of a comparison, one per round.
+struct Samples {
+    std::vector<double> times;
+    double Best() const {
+        return times.empty() ? 0 : *std::min_element(times.begin(), times.end());
+    }
 };
 
 struct Figures {
@@ -236,6 +245,14 @@ struct Figures {
     // The engine's own work per walked item, the machine's cost taken out.
     double NanosPerItem() const { return items ? (plan - walk) * 1e9 / items : 0; }
 };
+
+// Prints every sample relative to the best baseline sample: how far the rounds spread.
+void PrintSamples(const char* name, const Samples& samples, double baseline) {
+    printf("          %-14s", name);
+    for (double time : samples.times)
+        printf(" %5.2f", baseline > 0 ? time / baseline : 0);
+    printf("\n");
+}
 
 // Times the bare walk and the plan, alternately, `rounds` times; false when the plan does not
 // match the tree.
@@ -275,68 +292,57 @@ bool Measure(unsigned files, const Options& options, Figures* figures) {
         ok = false;
     }
 
-    Figures best;
-    best.items = expected.Total();
+    // What one round measures: the whole comparison, and with --split each half of the walk
+    // against the engine step that mirrors it.
+    enum Side { WALK, PLAN, WALK_KEYS, REGISTRY_STEP, WALK_FOLDERS, FILE_STEP, SIDES };
+    Samples samples[SIDES];
     PlanCount spared;
-    double splitRegistry = 0, splitFiles = 0, walkRegistry = 0, walkFiles = 0;
+    const int sides = options.split ? SIDES : 2;
     for (int round = 0; ok && round < options.rounds; ++round) {
-        for (int side = 0; side < 2; ++side) {
-            bool walkNow = (side == 0) == (round % 2 == 0);
-            if (walkNow) {
-                Clock::time_point start = Clock::now();
-                WalkCount count = BareWalk(folder, key);
-                double time = Seconds(start);
-                if (getenv("KV_PLAN_BENCH_DEBUG"))
-                    printf("          debug: walk %.1f ms\n", time * 1e3);
-                if (count.Total() != expected.Total())
-                    ok = false;
-                if (best.walk == 0 || time < best.walk)
-                    best.walk = time;
-            } else {
-                engine = NewEngine(&dialog, folder, key, true);
-                Clock::time_point start = Clock::now();
-                DWORD result = engine->PopulateRemoveLists();
-                double time = Seconds(start);
-                if (getenv("KV_PLAN_BENCH_DEBUG"))
-                    printf("          debug: plan %.1f ms\n", time * 1e3);
-                spared = Counts(*engine, result);
-                delete engine; // freeing the plan is no part of building it
-                if (result != 0)
-                    ok = false;
-                if (best.plan == 0 || time < best.plan)
-                    best.plan = time;
-            }
-        }
-        if (options.split) {
-            // Where the time goes: each half of the walk against the engine step that mirrors it.
-            engine = NewEngine(&dialog, folder, key, true);
-            Clock::time_point start = Clock::now();
-            engine->PopulateRemoveRegList();
-            double registry = Seconds(start);
-            start = Clock::now();
-            engine->PopulateRemoveFileList();
-            double fileTime = Seconds(start);
-            delete engine;
+        for (int i = 0; i < sides; ++i) {
+            // Each pair swaps its order every round, so that a disturbance of the shared machine
+            // falls on both sides alike.
+            int side = (round % 2 == 0) ? i : (i ^ 1);
             WalkCount count;
-            start = Clock::now();
-            if (HKEY opened = OpenProductKey(key)) {
-                WalkKey(opened, count);
-                RegCloseKey(opened);
-            }
-            double walkKeys = Seconds(start);
             char path[MAX_PATH];
             memcpy(path, folder.c_str(), folder.size() + 1);
-            start = Clock::now();
-            WalkFolder(path, folder.size(), count);
-            double walkFolder = Seconds(start);
-            if (round == 0 || registry < splitRegistry)
-                splitRegistry = registry;
-            if (round == 0 || fileTime < splitFiles)
-                splitFiles = fileTime;
-            if (round == 0 || walkKeys < walkRegistry)
-                walkRegistry = walkKeys;
-            if (round == 0 || walkFolder < walkFiles)
-                walkFiles = walkFolder;
+            HKEY opened = nullptr;
+            engine = nullptr;
+            if (side == PLAN || side == REGISTRY_STEP || side == FILE_STEP)
+                engine = NewEngine(&dialog, folder, key, true);
+            if (side == WALK_KEYS)
+                opened = OpenProductKey(key); // as the full walk, outside the step's time
+            DWORD result = 0;
+            Clock::time_point start = Clock::now();
+            switch (side) {
+            case WALK:
+                count = BareWalk(folder, key);
+                break;
+            case PLAN:
+                result = engine->PopulateRemoveLists();
+                break;
+            case WALK_KEYS:
+                if (opened)
+                    WalkKey(opened, count);
+                break;
+            case REGISTRY_STEP:
+                result = engine->PopulateRemoveRegList();
+                break;
+            case WALK_FOLDERS:
+                WalkFolder(path, folder.size(), count);
+                break;
+            case FILE_STEP:
+                result = engine->PopulateRemoveFileList();
+                break;
+            }
+            samples[side].times.push_back(Seconds(start));
+            if (opened)
+                RegCloseKey(opened);
+            if (side == PLAN)
+                spared = Counts(*engine, result);
+            delete engine; // freeing the plan is no part of building it
+            if (result != 0 || (side == WALK && count.Total() != expected.Total()))
+                ok = false;
         }
     }
     PlanBenchRemove(created, createdKey);
@@ -344,20 +350,26 @@ bool Measure(unsigned files, const Options& options, Figures* figures) {
         printf("%u files: the walk or the plan went wrong\n", files);
         return false;
     }
+    Figures best;
+    best.items = expected.Total();
+    best.walk = samples[WALK].Best();
+    best.plan = samples[PLAN].Best();
     printf("%9u %8zu %7zu %8zu %9zu   %5.2fx %9.0f   (planned after spares: %zu files and "
            "folders, %zu keys, %zu values)\n",
            files, expected.files - 1 - files, expected.keys, expected.values, best.items,
            best.Ratio(), best.NanosPerItem(), spared.files, spared.keys, spared.values);
-    if (options.split && walkRegistry > 0 && walkFiles > 0)
-        printf("          split: registry %.2fx, files %.2fx (engine step / its half of the "
-               "walk)\n",
-               splitRegistry / walkRegistry, splitFiles / walkFiles);
-    if (getenv("KV_PLAN_BENCH_DEBUG"))
-        printf(
-            "          debug ms: walk %.1f plan %.1f | reg walk %.1f step %.1f | files walk %.1f "
-            "step %.1f\n",
-            best.walk * 1e3, best.plan * 1e3, walkRegistry * 1e3, splitRegistry * 1e3,
-            walkFiles * 1e3, splitFiles * 1e3);
+    if (options.split && samples[WALK_KEYS].Best() > 0 && samples[WALK_FOLDERS].Best() > 0)
+        printf("          split: registry step %.2fx its walk, file step %.2fx its walk; the "
+               "registry is %.0f%% of the walk\n",
+               samples[REGISTRY_STEP].Best() / samples[WALK_KEYS].Best(),
+               samples[FILE_STEP].Best() / samples[WALK_FOLDERS].Best(),
+               100 * samples[WALK_KEYS].Best() /
+                   (samples[WALK_KEYS].Best() + samples[WALK_FOLDERS].Best()));
+    if (options.samples) {
+        printf("          every round, relative to the best walk:\n");
+        PrintSamples("walk", samples[WALK], best.walk);
+        PrintSamples("plan", samples[PLAN], best.walk);
+    }
     *figures = best;
     return true;
 }
@@ -379,8 +391,10 @@ bool ParseUnsignedList(const char* text, std::vector<unsigned>* out) {
 
 void Usage() {
     printf("usage: kv_bench_plan [--files=N[,N...]] [--keys=N] [--rounds=N] [--target=X] "
-           "[--split] [--with-1m]\n"
-           "  default files: 10000,100000; --with-1m (or KV_PLAN_BENCH_1M=1) adds 1000000\n");
+           "[--split] [--samples] [--with-1m]\n"
+           "  default files: 10000,100000; --with-1m (or KV_PLAN_BENCH_1M=1) adds 1000000\n"
+           "  --split: the registry and the file step against their halves of the walk\n"
+           "  --samples: every round's times relative to the best walk\n");
 }
 
 } // namespace
@@ -405,6 +419,8 @@ int main(int argc, char** argv) {
             options.target = atof(arg + 9);
         } else if (strcmp(arg, "--split") == 0) {
             options.split = true;
+        } else if (strcmp(arg, "--samples") == 0) {
+            options.samples = true;
         } else if (strcmp(arg, "--with-1m") == 0) {
             withMillion = true;
         } else {

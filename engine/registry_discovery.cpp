@@ -193,6 +193,38 @@ DWORD CUninstallEngine::FindByValue(TSet& destination, char* data, bool keys) {
     return result;
 }
 
+// The data-match walk both data-match entries share: for each candidate not yet in the
+// destination, `locate` names the key (below pattern.root) and the value to read; a string whose
+// data matches the pattern adds the candidate. A candidate `locate` cannot name is passed over; a
+// value that is not a string, or a read error, fails the whole entry.
+namespace {
+
+template <class Locate>
+DWORD AddMatchingCandidates(TSet& destination, TSet& candidates, HKEY root, const char* dataPattern,
+                            Locate locate) {
+    char* candidate = nullptr;
+    for (DWORD walk = candidates.GetFirst(&candidate); walk == ERROR_SUCCESS;
+         walk = candidates.GetNext(&candidate)) {
+        if (destination.Contains(candidate))
+            continue;
+        char keyPath[MAX_PATH];
+        const char* subKey = nullptr;
+        const char* name = nullptr;
+        if (!locate(candidate, &subKey, &name, keyPath))
+            continue;
+        char* text = nullptr;
+        DWORD result = ReadStringValue(root, subKey, name, REPORT_INVALID_DATA, &text);
+        HeapText value(text);
+        if (result != ERROR_SUCCESS)
+            return result;
+        if (text && MatchWildcard(text, dataPattern))
+            destination.Add(candidate);
+    }
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
 DWORD CUninstallEngine::FindRegValuesByDataMatch(TSet& destination, char* data) {
     HeapText copy(CopyText(data));
     if (!copy.get())
@@ -212,21 +244,13 @@ DWORD CUninstallEngine::FindRegValuesByDataMatch(TSet& destination, char* data) 
     if (result != ERROR_SUCCESS)
         return result;
 
-    char* candidate = nullptr;
-    for (DWORD walk = candidates.GetFirst(&candidate); walk == ERROR_SUCCESS;
-         walk = candidates.GetNext(&candidate)) {
-        if (destination.Contains(candidate))
-            continue;
-        char* text = nullptr;
-        result = ReadStringValue(pattern.root, pattern.subKey, pattern.NameOf(candidate),
-                                 REPORT_INVALID_DATA, &text);
-        HeapText value(text);
-        if (result != ERROR_SUCCESS)
-            return result;
-        if (text && MatchWildcard(text, dataPattern))
-            destination.Add(candidate);
-    }
-    return ERROR_SUCCESS;
+    return AddMatchingCandidates(
+        destination, candidates, pattern.root, dataPattern,
+        [&](const char* candidate, const char** subKey, const char** name, char*) {
+            *subKey = pattern.subKey;
+            *name = pattern.NameOf(candidate);
+            return true;
+        });
 }
 
 DWORD CUninstallEngine::FindRegKeysByDataMatch(TSet& destination, char* data) {
@@ -249,23 +273,13 @@ DWORD CUninstallEngine::FindRegKeysByDataMatch(TSet& destination, char* data) {
     if (result != ERROR_SUCCESS)
         return result;
 
-    char* candidate = nullptr;
-    for (DWORD walk = candidates.GetFirst(&candidate); walk == ERROR_SUCCESS;
-         walk = candidates.GetNext(&candidate)) {
-        if (destination.Contains(candidate))
-            continue;
-        // The candidate key's path below the root; the value is read from that key itself, and
-        // an empty value name reads its default value. A path that does not fit is passed over.
-        char keyPath[MAX_PATH];
-        if (!JoinPath(keyPath, sizeof keyPath, pattern.subKey, pattern.NameOf(candidate)))
-            continue;
-        char* text = nullptr;
-        result = ReadStringValue(pattern.root, keyPath, valueName, REPORT_INVALID_DATA, &text);
-        HeapText value(text);
-        if (result != ERROR_SUCCESS)
-            return result;
-        if (text && MatchWildcard(text, dataPattern))
-            destination.Add(candidate);
-    }
-    return ERROR_SUCCESS;
+    // The value is read from each candidate key itself, and an empty value name reads its
+    // default value. A candidate whose key path does not fit is passed over.
+    return AddMatchingCandidates(
+        destination, candidates, pattern.root, dataPattern,
+        [&](const char* candidate, const char** subKey, const char** name, char* keyPath) {
+            *subKey = keyPath;
+            *name = valueName;
+            return JoinPath(keyPath, MAX_PATH, pattern.subKey, pattern.NameOf(candidate));
+        });
 }
