@@ -17,25 +17,9 @@ rm -f "$out"/*.png "$out"/*.txt "$out"/*.log
 groups=${KV_CRASH_GROUPS:-200} per_group=${KV_CRASH_VALUES:-100}
 total=$((groups * per_group))
 
-export KV_WINEPREFIX=${KV_GUI_PREFIX:-$(dirname "$out")/prefix}
-export WINEPREFIX=$KV_WINEPREFIX HOME=$KV_WINEPREFIX.home WINEDEBUG=-all
-run="$root/scripts/wine-run.sh"
-server=/usr/lib/wine/wineserver64
-desktop="explorer /desktop=kvcrash,800x600"
-"$server" -k >/dev/null 2>&1
-
-for n in $(seq 90 120); do
-  [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break
-done
-Xvfb :$n -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=:$n
-cleanup() {
-  "$server" -k >/dev/null 2>&1
-  kill $xvfb 2>/dev/null
-}
-trap cleanup EXIT
-sleep 1
+source "$root/tests/gui/gui_lib.sh"
+gui_env kvcrash
+gui_display
 
 fail() { echo "FAIL [crash_safety]: $*"; echo "--- driver readings"; cat "$out/readings.txt" 2>/dev/null; exit 1; }
 
@@ -77,24 +61,6 @@ echo readme > "$product/readme.txt"
 "$run" regedit /s 'C:\kvtest\crash_safety\product.reg' >/dev/null 2>&1
 values_left() { "$run" reg query "$key" /s 2>/dev/null | grep -c 'REG_SZ'; }
 [ "$(values_left)" = "$total" ] || fail "the product key does not hold $total values"
-
-# One driver step on the program's desktop (as in scenario.sh).
-step() {
-  local attempt
-  for attempt in 1 2; do
-    rm -f "$result"
-    "$run" $desktop 'C:\kvtest\driver.exe' -o "$result_win" "$@" >/dev/null 2>&1 &
-    for _ in $(seq 1 450); do
-      grep -q '^exit=' "$result" 2>/dev/null && break
-      [ "$attempt" = 1 ] && [ "$_" = 100 ] && ! [ -s "$result" ] && ! pgrep -f 'driver.exe' >/dev/null && break
-      sleep 0.2
-    done
-    grep -q '^exit=' "$result" 2>/dev/null && break
-  done
-  cat "$result" >> "$out/readings.txt" 2>/dev/null
-  grep -q '^exit=0' "$result" 2>/dev/null
-}
-shot() { import -window root "$out/$1.png" 2>/dev/null; }
 
 # The process of this prefix's Kelvane.exe from this folder, by its id.
 program_pid() {

@@ -24,17 +24,13 @@ while read -r dll; do
   case "$known" in *" $name "*) ;; *) fail "the program imports $dll, which is not a known DLL";; esac
 done < "$out/imports.txt"
 
-export KV_WINEPREFIX=${KV_GUI_PREFIX:-$(dirname "$out")/prefix}
-export WINEPREFIX=$KV_WINEPREFIX HOME=$KV_WINEPREFIX.home WINEDEBUG=-all
+source "$root/tests/gui/gui_lib.sh"
+gui_env kvdll
 # Wine prefers its own DLLs even to one in the program's folder; native-first for the planted
 # names makes it search the way Windows does for a DLL that is not a known DLL: the program's
 # folder first. (Not for version.dll in the program's run: Wine's own advapi32 imports it, and
 # Wine, unlike Windows, does not take a system DLL's imports from the system folder.)
 export WINEDLLOVERRIDES="mscoree,mshtml=;version=n,b"
-run="$root/scripts/wine-run.sh"
-server=/usr/lib/wine/wineserver64
-desktop="explorer /desktop=kvdll,800x600"
-"$server" -k >/dev/null 2>&1
 
 "$run" cmd /c exit >/dev/null 2>&1
 drive_c=$WINEPREFIX/drive_c
@@ -68,18 +64,7 @@ tr -d '\r' < "$out/probe.txt" | grep -qi '^loaded=C:\\windows\\system32\\version
   fail "the probe's version.dll is not the system one: $(cat "$out/probe.txt")"
 
 # 4. The program: a whole run on a virtual desktop under Xvfb, with every DLL load traced.
-for n in $(seq 90 120); do
-  [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break
-done
-Xvfb :$n -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=:$n
-cleanup() {
-  "$server" -k >/dev/null 2>&1
-  kill $xvfb 2>/dev/null
-}
-trap cleanup EXIT
-sleep 1
+gui_display
 
 # A DLL the system libraries load by name while the program runs (the theme engine, loaded when
 # the dialog is created), planted beside the program. A build without the start-up hook takes the
@@ -93,22 +78,6 @@ cp "$driver" "$drive_c/kvtest/driver.exe"
 result_win='C:\kvtest\dll_hardening\driver.txt'
 result=$appdir/driver.txt
 
-# One driver step on the program's desktop (as in scenario.sh).
-step() {
-  local attempt
-  for attempt in 1 2; do
-    rm -f "$result"
-    "$run" $desktop 'C:\kvtest\driver.exe' -o "$result_win" "$@" >/dev/null 2>&1 &
-    for _ in $(seq 1 450); do
-      grep -q '^exit=' "$result" 2>/dev/null && break
-      [ "$attempt" = 1 ] && [ "$_" = 100 ] && ! [ -s "$result" ] && ! pgrep -f 'driver.exe' >/dev/null && break
-      sleep 0.2
-    done
-    grep -q '^exit=' "$result" 2>/dev/null && break
-  done
-  cat "$result" >> "$out/readings.txt" 2>/dev/null
-  grep -q '^exit=0' "$result" 2>/dev/null
-}
 
 WINEDLLOVERRIDES="mscoree,mshtml=;uxtheme=n,b" WINEDEBUG=+loaddll \
   "$run" $desktop 'C:\kvtest\dll_hardening\Kelvane.exe' >/dev/null 2>"$out/loaddll.txt" &

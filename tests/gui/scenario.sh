@@ -8,27 +8,9 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 mkdir -p "$out"
 rm -f "$out"/*.png "$out"/*.txt
 
-export KV_WINEPREFIX=${KV_GUI_PREFIX:-$(dirname "$out")/prefix}
-export WINEPREFIX=$KV_WINEPREFIX HOME=$KV_WINEPREFIX.home WINEDEBUG=-all
-run="$root/scripts/wine-run.sh"
-server=/usr/lib/wine/wineserver64
-desktop="explorer /desktop=kvgui,800x600"
-# A desktop left over from an interrupted scenario would still draw on its dead display.
-"$server" -k >/dev/null 2>&1
-
-# A private X display.
-for n in $(seq 90 120); do
-  [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break
-done
-Xvfb :$n -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=:$n
-cleanup() {
-  "$server" -k >/dev/null 2>&1
-  kill $xvfb 2>/dev/null
-}
-trap cleanup EXIT
-sleep 1
+source "$root/tests/gui/gui_lib.sh"
+gui_env kvgui
+gui_display
 
 fail() { echo "FAIL [$scenario]: $*"; echo "--- driver readings"; cat "$out/readings.txt" 2>/dev/null; exit 1; }
 
@@ -74,26 +56,6 @@ install_product() {
 
 reg_has() { "$run" reg query "$1" ${2:+/v "$2"} >/dev/null 2>&1; }
 
-# Runs one driver step on the program's desktop and waits for its result. The starter runs in the
-# background: when the desktop has just closed, it becomes the new desktop's process and does not
-# return. A driver that never reported (its start raced with the desktop's) is started again.
-step() {
-  local attempt
-  for attempt in 1 2; do
-    rm -f "$result"
-    "$run" $desktop 'C:\kvtest\driver.exe' -o "$result_win" "$@" >/dev/null 2>&1 &
-    for _ in $(seq 1 450); do
-      grep -q '^exit=' "$result" 2>/dev/null && break
-      [ "$attempt" = 1 ] && [ "$_" = 100 ] && ! [ -s "$result" ] && ! pgrep -f 'driver.exe' >/dev/null && break
-      sleep 0.2
-    done
-    grep -q '^exit=' "$result" 2>/dev/null && break
-  done
-  cat "$result" >> "$out/readings.txt" 2>/dev/null
-  grep -q '^exit=0' "$result" 2>/dev/null
-}
-reading() { tr -d '\r' < "$result" | grep "^$1=" | head -1 | cut -d= -f2-; }
-shot() { import -window root "$out/$1.png" 2>/dev/null; }
 
 start_program() {
   "$run" $desktop "C:\\kvtest\\$scenario\\Kelvane.exe" >/dev/null 2>&1 &
