@@ -8,18 +8,30 @@ scripts/bootstrap.sh
 
 jobs=${KV_JOBS:-2}
 status=0
+# Every CTest run's closing line is kept here for the summary at the end.
+summary=$(mktemp)
+trap 'rm -f "$summary"' EXIT
+run_ctest() {
+  local out rc
+  out=$(mktemp)
+  ctest "$@" 2>&1 | tee "$out"
+  rc=${PIPESTATUS[0]}
+  grep -E 'tests passed, [0-9]+ tests failed out of' "$out" >> "$summary" || true
+  rm -f "$out"
+  return "$rc"
+}
 
 step() { echo; echo "=== $*"; }
 
 step "native: configure, build, test"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
-ctest --preset native || status=1
+run_ctest --preset native || status=1
 
 step "win64: configure, build, test under wine64"
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j "$jobs"
-ctest --preset win64 || status=1
+run_ctest --preset win64 || status=1
 
 step "win32: the deliverable builds without a warning"
 cmake --preset win32 >/dev/null
@@ -32,14 +44,14 @@ if [ "${KV_SANITIZERS:-1}" != 0 ]; then
   started=$SECONDS
   cmake --preset asan >/dev/null
   cmake --build --preset asan -j "$jobs"
-  ctest --preset asan || status=1
+  run_ctest --preset asan || status=1
   echo "asan: $((SECONDS - started)) s"
 
   step "tsan: the native suite under ThreadSanitizer"
   started=$SECONDS
   cmake --preset tsan >/dev/null
   cmake --build --preset tsan -j "$jobs"
-  ctest --preset tsan || status=1
+  run_ctest --preset tsan || status=1
   echo "tsan: $((SECONDS - started)) s"
 fi
 
@@ -51,7 +63,17 @@ if [ "$fuzz_seconds" != 0 ]; then
   echo "fuzz: $((SECONDS - started)) s"
 fi
 
+# One closing line over every CTest run: "N passed, N failed".
+total=0 failed=0
+while read -r line; do
+  n=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
+  f=$(sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/' <<<"$line")
+  total=$((total + n)); failed=$((failed + f))
+done < "$summary"
 if [ "$status" -ne 0 ]; then
-  echo "test.sh: some tests failed"
+  echo "test.sh: some steps failed"
+  [ "$failed" -gt 0 ] || failed=1
 fi
+echo
+echo "tests: $((total - failed)) passed, $failed failed"
 exit "$status"
