@@ -21,7 +21,7 @@ protected:
         return engine.FindServicesByValue(found, &text[0]);
     }
     static void AddService(const char* name, const char* display, DWORD type, DWORD state) {
-        sim::ServiceSpec service;
+        sim::ServiceRecord service;
         service.name = name;
         service.displayName = display;
         service.type = type;

@@ -15,10 +15,10 @@ using Names = std::vector<std::string>;
 class ServiceStopTest : public runtimetest::RuntimeTest {
 protected:
     void AddRunning(const char* name) {
-        sim::ServiceSpec spec;
-        spec.name = name;
-        spec.state = SERVICE_RUNNING;
-        sim::AddService(spec);
+        sim::ServiceRecord record;
+        record.name = name;
+        record.state = SERVICE_RUNNING;
+        sim::AddService(record);
     }
     static Names TerminatedPaths() {
         Names paths;

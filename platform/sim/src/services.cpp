@@ -11,7 +11,7 @@
 namespace {
 
 struct Service {
-    sim::ServiceSpec spec;
+    sim::ServiceRecord record;
     std::string binaryPath;
     bool denied = false;
     bool markedForDelete = false;
@@ -132,7 +132,8 @@ void PurgeDeleted() {
     auto& services = Db().services;
     for (auto it = services.begin(); it != services.end();) {
         const Service& s = it->second;
-        if (s.markedForDelete && s.spec.state == SERVICE_STOPPED && OpenHandlesTo(s.spec.name) == 0)
+        if (s.markedForDelete && s.record.state == SERVICE_STOPPED &&
+            OpenHandlesTo(s.record.name) == 0)
             it = services.erase(it);
         else
             ++it;
@@ -141,9 +142,9 @@ void PurgeDeleted() {
 
 void FillStatus(const Service& service, DWORD state, LPSERVICE_STATUS status) {
     memset(status, 0, sizeof(*status));
-    status->dwServiceType = service.spec.type;
+    status->dwServiceType = service.record.type;
     status->dwCurrentState = state;
-    if (state == SERVICE_RUNNING && service.spec.acceptsStop)
+    if (state == SERVICE_RUNNING && service.record.acceptsStop)
         status->dwControlsAccepted = SERVICE_ACCEPT_STOP;
     if (state == SERVICE_STOP_PENDING)
         status->dwWaitHint = 2000;
@@ -151,19 +152,19 @@ void FillStatus(const Service& service, DWORD state, LPSERVICE_STATUS status) {
 
 bool HasRunningDependant(const Service& service) {
     for (auto& entry : Db().services) {
-        const sim::ServiceSpec& other = entry.second.spec;
+        const sim::ServiceRecord& other = entry.second.record;
         if (other.state == SERVICE_STOPPED)
             continue;
         for (auto& needed : other.dependsOn)
-            if (simcore::EqualNoCase(needed, service.spec.name))
+            if (simcore::EqualNoCase(needed, service.record.name))
                 return true;
     }
     return false;
 }
 
 BOOL Stop(Service& service, LPSERVICE_STATUS status) {
-    Db().stopRequests.push_back(service.spec.name);
-    DWORD state = service.spec.state;
+    Db().stopRequests.push_back(service.record.name);
+    DWORD state = service.record.state;
     if (state == SERVICE_STOPPED) {
         FillStatus(service, state, status);
         return Fail(ERROR_SERVICE_NOT_ACTIVE);
@@ -172,7 +173,7 @@ BOOL Stop(Service& service, LPSERVICE_STATUS status) {
         FillStatus(service, state, status);
         return Fail(ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
     }
-    if (!service.spec.acceptsStop) {
+    if (!service.record.acceptsStop) {
         FillStatus(service, state, status);
         return Fail(ERROR_INVALID_SERVICE_CONTROL);
     }
@@ -180,7 +181,7 @@ BOOL Stop(Service& service, LPSERVICE_STATUS status) {
         return Fail(ERROR_DEPENDENT_SERVICES_RUNNING);
     // The caller sees the stop under way; the simulated service has ended by its next query.
     FillStatus(service, SERVICE_STOP_PENDING, status);
-    service.spec.state = SERVICE_STOPPED;
+    service.record.state = SERVICE_STOPPED;
     return TRUE;
 }
 
@@ -199,7 +200,7 @@ bool ValidType(DWORD type) {
 
 bool NameTaken(const std::string& display) {
     for (auto& entry : Db().services) {
-        const sim::ServiceSpec& s = entry.second.spec;
+        const sim::ServiceRecord& s = entry.second.record;
         if (simcore::EqualNoCase(s.name, display) ||
             simcore::EqualNoCase(s.displayName.empty() ? s.name : s.displayName, display))
             return true;
@@ -211,12 +212,12 @@ bool NameTaken(const std::string& display) {
 
 namespace sim {
 
-void AddService(const ServiceSpec& service) {
+void AddService(const ServiceRecord& service) {
     simcore::Guard guard(simcore::MachineLock());
     Service entry;
-    entry.spec = service;
-    if (entry.spec.displayName.empty())
-        entry.spec.displayName = service.name;
+    entry.record = service;
+    if (entry.record.displayName.empty())
+        entry.record.displayName = service.name;
     Db().services[service.name] = entry;
 }
 
@@ -245,7 +246,7 @@ std::vector<std::string> StopRequests() {
 DWORD ServiceState(const char* name) {
     simcore::Guard guard(simcore::MachineLock());
     auto it = Db().services.find(name ? name : "");
-    return it == Db().services.end() ? 0 : it->second.spec.state;
+    return it == Db().services.end() ? 0 : it->second.record.state;
 }
 
 bool ServiceInstalled(const char* name) {
@@ -314,7 +315,7 @@ BOOL WINAPI EnumServicesStatusA(SC_HANDLE manager, DWORD serviceType, DWORD serv
 
     std::vector<const Service*> matches;
     for (auto& entry : Db().services) {
-        const sim::ServiceSpec& s = entry.second.spec;
+        const sim::ServiceRecord& s = entry.second.record;
         bool active = s.state != SERVICE_STOPPED;
         bool stateWanted =
             active ? (serviceState & SERVICE_ACTIVE) : (serviceState & SERVICE_INACTIVE);
@@ -329,7 +330,7 @@ BOOL WINAPI EnumServicesStatusA(SC_HANDLE manager, DWORD serviceType, DWORD serv
     char* base = reinterpret_cast<char*>(services);
     DWORD placed = 0;
     for (; index < matches.size(); ++index) {
-        const sim::ServiceSpec& s = matches[index]->spec;
+        const sim::ServiceRecord& s = matches[index]->record;
         size_t strings = s.name.size() + 1 + s.displayName.size() + 1;
         if (recordsEnd + sizeof(ENUM_SERVICE_STATUSA) + strings > stringsStart)
             break;
@@ -347,7 +348,7 @@ BOOL WINAPI EnumServicesStatusA(SC_HANDLE manager, DWORD serviceType, DWORD serv
     *servicesReturned = placed;
     DWORD missing = 0;
     for (size_t i = index; i < matches.size(); ++i) {
-        const sim::ServiceSpec& s = matches[i]->spec;
+        const sim::ServiceRecord& s = matches[i]->record;
         missing += static_cast<DWORD>(sizeof(ENUM_SERVICE_STATUSA) + s.name.size() + 1 +
                                       s.displayName.size() + 1);
     }
@@ -425,7 +426,7 @@ SC_HANDLE WINAPI OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access) {
     }
     auto object = std::make_shared<ServiceObject>();
     object->access = ServiceRights(access);
-    object->name = it->second.spec.name;
+    object->name = it->second.record.name;
     SetLastError(ERROR_SUCCESS);
     return Register(object);
 }
@@ -459,7 +460,7 @@ BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS st
         return FALSE;
     if (control == SERVICE_CONTROL_STOP)
         return Stop(*target, status);
-    DWORD state = target->spec.state;
+    DWORD state = target->record.state;
     FillStatus(*target, state, status);
     if (state == SERVICE_STOPPED)
         return Fail(ERROR_SERVICE_NOT_ACTIVE);
@@ -478,7 +479,7 @@ BOOL WINAPI QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) {
     Service* target = Target(service, SERVICE_QUERY_STATUS);
     if (!target)
         return FALSE;
-    FillStatus(*target, target->spec.state, status);
+    FillStatus(*target, target->record.state, status);
     return TRUE;
 }
 
@@ -532,11 +533,11 @@ SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayNa
     if (tagId)
         *tagId = 0;
     Service entry;
-    entry.spec.name = name;
-    entry.spec.displayName = display;
-    entry.spec.type = serviceType;
-    entry.spec.state = SERVICE_STOPPED;
-    entry.spec.startType = startType;
+    entry.record.name = name;
+    entry.record.displayName = display;
+    entry.record.type = serviceType;
+    entry.record.state = SERVICE_STOPPED;
+    entry.record.startType = startType;
     entry.binaryPath = binaryPath;
     Db().services[name] = entry;
     auto handle = std::make_shared<ServiceObject>();
@@ -570,15 +571,15 @@ BOOL WINAPI StartServiceA(SC_HANDLE service, DWORD, LPCSTR*) {
         return FALSE;
     if (target->markedForDelete)
         return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
-    if (target->spec.state != SERVICE_STOPPED)
+    if (target->record.state != SERVICE_STOPPED)
         return Fail(ERROR_SERVICE_ALREADY_RUNNING);
-    if (target->spec.startType == SERVICE_DISABLED)
+    if (target->record.startType == SERVICE_DISABLED)
         return Fail(ERROR_SERVICE_DISABLED);
-    for (auto& needed : target->spec.dependsOn) {
+    for (auto& needed : target->record.dependsOn) {
         auto it = Db().services.find(needed);
-        if (it == Db().services.end() || it->second.spec.state != SERVICE_RUNNING)
+        if (it == Db().services.end() || it->second.record.state != SERVICE_RUNNING)
             return Fail(ERROR_SERVICE_DEPENDENCY_FAIL);
     }
-    target->spec.state = SERVICE_RUNNING;
+    target->record.state = SERVICE_RUNNING;
     return TRUE;
 }

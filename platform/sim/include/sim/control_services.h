@@ -9,7 +9,7 @@
 namespace sim {
 
 // An installed Win32 service or driver, as the service control manager lists it.
-struct ServiceSpec {
+struct ServiceRecord {
     std::string name;        // key name
     std::string displayName; // empty: the key name
     DWORD type = SERVICE_WIN32_OWN_PROCESS;
@@ -22,7 +22,7 @@ struct ServiceSpec {
 
 // Installs (or replaces) a service, e.g. AddService({"ExampleSvc", "Example Service",
 // SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING}).
-void AddService(const ServiceSpec& service);
+void AddService(const ServiceRecord& service);
 // OpenSCManagerA fails with ERROR_ACCESS_DENIED while set.
 void DenyServiceManager(bool deny);
 // LockServiceDatabase fails with ERROR_SERVICE_DATABASE_LOCKED while set.
