@@ -1,6 +1,6 @@
 // The places a removal plan never names and its folder walk never enters: drive roots, the
 // Windows, system and program folders, the profile root and every profile folder, the special
-// folders themselves; and the registry's roots and hive-level keys. Internal to the engine.
+// folders themselves. Internal to the engine.
 #pragma once
 
 #include "containers/TSet.h"
@@ -47,15 +47,9 @@ private:
     std::set<std::string> m_profileTails;
 };
 
-// True for a registry key text (normalised) that is a root, a hive-level key such as
-// 'HKEY_LOCAL_MACHINE\SOFTWARE' or 'HKEY_USERS\.DEFAULT', or a container every program shares
-// such as 'HKEY_LOCAL_MACHINE\SOFTWARE\MICROSOFT' or 'HKEY_CLASSES_ROOT\CLSID'.
-bool IsProtectedKey(const char* keyText);
-
-// Writes the refusal lines: "%04d ProtectedPath: %s\n" and "%04d ProtectedKey: %s\n", with 5
-// (ERROR_ACCESS_DENIED) and the refused text.
+// Writes the refusal line "%04d ProtectedPath: %s\n" with 5 (ERROR_ACCESS_DENIED) and the
+// refused text.
 void LogProtectedPath(const char* path);
-void LogProtectedKey(const char* keyText);
 
 // The protected folders of the running plan step, computed once when the step begins and dropped
 // when it ends (PopulateRemoveFileList).
