@@ -71,13 +71,14 @@ struct PathBuffer {
 // entry, but Wine resolves an upper-cased name only by reading the folder that holds it, for every
 // component of every path, which made the walk cost twice the plain enumeration there.
 DWORD AddFolderTree(CUninstallEngine& engine, const char* folder, const char* systemFolder) {
-    DWORD attributes = GetFileAttributesA(systemFolder);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return LastErrorOr(ERROR_FILE_NOT_FOUND);
-    // A drive root, the Windows folder, a profile and the like are neither planned nor entered.
+    // A drive root, the Windows folder, a profile and the like are neither planned nor entered;
+    // a stream name is refused before the system is asked anything about it.
     protected_paths::WalkScope walk;
     if (walk.Refuses(folder))
         return ERROR_ACCESS_DENIED;
+    DWORD attributes = GetFileAttributesA(systemFolder);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return LastErrorOr(ERROR_FILE_NOT_FOUND);
     engine.m_planFiles.Add(folder);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return 0;
