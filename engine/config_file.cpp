@@ -18,8 +18,7 @@ using engine_support::LastErrorOr;
 
 namespace {
 
-// A line is read in pieces of at most 359 characters; the rest of a longer line is read as the
-// next line.
+// A line is read in at most 359 characters; a longer line is never split into two.
 const int CONFIG_LINE_SIZE = 360;
 // Room for a section header ("[registry value 1]") or a key prefix ("remove=").
 const int CONFIG_TAG_SIZE = 64;
@@ -91,18 +90,30 @@ private:
     FILE* m_stream;
 };
 
-// Reads the next piece of a line (at most 359 characters, up to and consuming a line feed) and
-// drops the line feed. At the end of the file the buffer keeps the line read before; after a
-// read error, whose buffer content is undefined, it is emptied.
-bool ReadLine(FILE* stream, char* line) {
+// Reads the next line (its first 359 characters, up to and consuming a line feed) and drops the
+// line feed. A longer line is consumed whole and reported with *overlong; its remainder is never
+// taken for a line of its own, where it could become an entry or a section header. At the end of
+// the file the buffer keeps the line read before; after a read error, whose buffer content is
+// undefined, it is emptied.
+bool ReadLine(FILE* stream, char* line, bool* overlong) {
+    *overlong = false;
     if (!fgets(line, CONFIG_LINE_SIZE, stream)) {
         if (!feof(stream))
             line[0] = '\0';
         return false;
     }
     char* feed = strchr(line, '\n');
-    if (feed)
+    if (feed) {
         *feed = '\0';
+        return true;
+    }
+    // The buffer is full or the file ends here: a line feed next means the line fitted exactly.
+    int next = fgetc(stream);
+    if (next == EOF || next == '\n')
+        return true;
+    *overlong = true;
+    while (next != EOF && next != '\n')
+        next = fgetc(stream);
     return true;
 }
 
@@ -243,8 +254,9 @@ DWORD CUninstallEngine::ReadSection(TSet& set, const char* section, const char* 
         return LastErrorOr(ERROR_FILE_NOT_FOUND);
 
     char line[CONFIG_LINE_SIZE] = "";
+    bool overlong = false;
     for (;;) {
-        if (feof(stream.get()) || !ReadLine(stream.get(), line))
+        if (feof(stream.get()) || !ReadLine(stream.get(), line, &overlong))
             return ERROR_BAD_CONFIGURATION;
         if (ComparePrefixNoCase(line, header, static_cast<size_t>(headerLength)) == 0)
             break;
@@ -263,13 +275,19 @@ DWORD CUninstallEngine::ReadSection(TSet& set, const char* section, const char* 
             break;
         // A read that meets the end of the file delivers no line: the one before it is not
         // taken a second time. A read error ends the section like the end of the file.
-        if (!ReadLine(stream.get(), line)) {
+        if (!ReadLine(stream.get(), line, &overlong)) {
             if (!feof(stream.get()))
                 break;
             continue;
         }
         if (ComparePrefixNoCase(line, prefix, static_cast<size_t>(prefixLength)) != 0)
             continue;
+        // An entry that does not fit is refused whole: cut short, a data-match entry loses its
+        // last patterns and matches more than it says.
+        if (overlong) {
+            result = ERROR_BAD_CONFIGURATION;
+            break;
+        }
         result = ParseEntry(set, line + prefixLength);
     }
     if (result != 0) {

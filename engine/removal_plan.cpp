@@ -332,7 +332,8 @@ DWORD CUninstallEngine::PopulateRemoveServiceList() {
             more = m_planServices.GetNext(&name);
         }
     }
-    SubtractIgnored(m_planServices, m_ignoreServices);
+    // Service names are the service manager's own spelling; the ignore entries are upper case.
+    SubtractIgnoredNoCase(m_planServices, m_ignoreServices);
     return IsCancelled() ? ERROR_CANCELLED : 0;
 }
 
@@ -357,6 +358,9 @@ DWORD CUninstallEngine::PopulateRemoveRegList() {
     if (IsCancelled())
         return ERROR_CANCELLED;
     SubtractIgnored(m_planRegValues, m_ignoreRegValues);
+    // A value goes with its key: what spares a key spares the values beneath it too, so an
+    // ignored key is never kept empty.
+    SubtractIgnored(m_planRegValues, m_ignoreRegKeys);
     if (IsCancelled())
         return ERROR_CANCELLED;
     return 0;
@@ -434,6 +438,25 @@ DWORD CUninstallEngine::CopyEntries(TSet& target, TSet& source) {
         DWORD result = target.Add(item);
         if (result != 0)
             return result;
+    }
+    return 0;
+}
+
+DWORD CUninstallEngine::SubtractIgnoredNoCase(TSet& plan, TSet& ignore) {
+    char* entry = nullptr;
+    DWORD more = plan.GetFirst(&entry);
+    while (more == 0) {
+        std::string upper(entry);
+        UpperCase(&upper[0]);
+        bool ignored = false;
+        char* spare = nullptr;
+        for (DWORD next = ignore.GetFirst(&spare); next == 0 && !ignored;
+             next = ignore.GetNext(&spare)) {
+            std::string part(spare);
+            UpperCase(&part[0]);
+            ignored = ContainsText(upper.c_str(), part.c_str());
+        }
+        more = ignored ? plan.RemoveCurrent(&entry) : plan.GetNext(&entry);
     }
     return 0;
 }

@@ -428,6 +428,7 @@ void CheckPlan(const Run& run) {
     spare(files, run.ignoreFiles);
     spare(keys, run.ignoreKeys);
     spare(values, run.ignoreValues);
+    spare(values, run.ignoreKeys); // a value goes with its key
     EXPECT_EQ(files, run.planFiles)
         << "file plan; expected:" << Join(files) << "\n  planned:" << Join(run.planFiles);
     EXPECT_EQ(keys, run.planKeys) << "key plan";
@@ -454,7 +455,8 @@ void CheckIgnored(const Run& run) {
         if (Spared(entry.first, run.ignoreKeys) && !run.afterRestart.keys.count(entry.first))
             ADD_FAILURE() << "ignored key gone: " << entry.second;
     for (const auto& entry : run.before.values) {
-        if (!Spared(entry.first, run.ignoreValues))
+        // A value is spared by its own ignore entries and by those of its key.
+        if (!Spared(entry.first, run.ignoreValues) && !Spared(entry.first, run.ignoreKeys))
             continue;
         auto now = run.afterRestart.values.find(entry.first);
         if (now == run.afterRestart.values.end() || now->second.data != entry.second.data)

@@ -64,13 +64,17 @@ TEST_F(RegistryDiscoveryTest, WildcardInTheKeyPathOrEmptyDataFailsTheEntry) {
     EXPECT_TRUE(Found().empty());
 }
 
-TEST_F(RegistryDiscoveryTest, ReferenceAddsTheStoredStringExactlyAsWritten) {
-    sim::SetString(kVendor.c_str(), "InstallPath", "C:\\Program Files\\Vendor");
+TEST_F(RegistryDiscoveryTest, ReferenceAddsTheStoredStringInItsCanonicalText) {
+    sim::SetString(kVendor.c_str(), "InstallPath", "C:\\Program Files\\Vendor\\");
     // Stored without a terminator: only the stored bytes are taken.
     sim::SetValue(kVendor.c_str(), "Raw", REG_SZ, "C:\\Raw");
+    sim::SetString(kVendor.c_str(), "Quoted", "\"c:/quoted//dir\"");
+    sim::SetString(kVendor.c_str(), "Separator", "\\");
     EXPECT_EQ(0u, Find(kReference, "hkey_local_machine\\software\\vendor\\installpath"));
     EXPECT_EQ(0u, Find(kReference, kVendor + "\\Raw"));
-    EXPECT_EQ((Strings{"C:\\Program Files\\Vendor", "C:\\Raw"}), Found());
+    EXPECT_EQ(0u, Find(kReference, kVendor + "\\Quoted"));
+    EXPECT_EQ(0u, Find(kReference, kVendor + "\\Separator")); // nothing left to name
+    EXPECT_EQ((Strings{"C:\\PROGRAM FILES\\VENDOR", "C:\\QUOTED\\DIR", "C:\\RAW"}), Found());
 }
 
 TEST_F(RegistryDiscoveryTest, ReferenceToAMissingOrEmptyValueAddsNothingAndNonStringFails) {
