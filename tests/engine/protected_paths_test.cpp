@@ -264,6 +264,37 @@ TEST_F(ProtectedPathsTest, FoldersMovedByTheMachineAreProtectedWhereTheyAre) {
               PlanLines());
 }
 
+// Letters beyond ASCII fold as the code page folds them: an ignore entry spelled with a capital
+// spares the folder the disk spells in lower case, and a protected folder is recognised in
+// another case. Under a double-byte code page the trail bytes stay as they are.
+TEST_F(ProtectedPathsTest, AccentedLettersFoldAlikeInPlanIgnoreAndProtection) {
+    sim::SetSpecialFolder(CSIDL_PROGRAM_FILES, "C:\\Programme f\xFCr alle");
+    sim::AddFile("C:\\Programme f\xFCr alle\\Vendor\\\xFC"
+                 "bersicht\\a.txt");
+    sim::AddFile("C:\\Programme f\xFCr alle\\Vendor\\b.txt");
+    ASSERT_EQ(0u, RunProfile("", "remove=FILE_NAME,BY_VALUE,C:\\Programme f\xFCr alle\\Vendor\n"
+                                 "remove=FILE_NAME,BY_VALUE,C:\\PROGRAMME F\xDCR ALLE\n"
+                                 "ignore=FILE_NAME,BY_VALUE,C:\\Programme f\xFCr alle\\Vendor\\"
+                                 "\xDC"
+                                 "bersicht\n"));
+    EXPECT_EQ(
+        (Lines{"C:\\PROGRAMME F\xDCR ALLE\\VENDOR", "C:\\PROGRAMME F\xDCR ALLE\\VENDOR\\B.TXT"}),
+        Items(engine.m_planFiles));
+    EXPECT_TRUE(Has(LogLines(), "0005 ProtectedPath: C:\\PROGRAMME F\xDCR ALLE"));
+
+    sim::Reset();
+    sim::SetModulePath(kProgram);
+    sim::SetCodePage(932);
+    // 0x83 0x61 is one character whose trail byte reads as 'a'.
+    sim::AddFile("C:\\Vendor\\\x83\x61\\x.txt");
+    CUninstallEngine fresh;
+    fresh.SetDialog(&dialog);
+    fresh.m_removeFiles.Add("C:\\VENDOR");
+    ASSERT_EQ(0u, fresh.PopulateRemoveFileList());
+    EXPECT_EQ((Lines{"C:\\VENDOR", "C:\\VENDOR\\\x83\x61", "C:\\VENDOR\\\x83\x61\\X.TXT"}),
+              Items(fresh.m_planFiles));
+}
+
 TEST_F(ProtectedPathsTest, FinalFilterDropsProtectedEntriesBeforeTheIgnoreEntries) {
     sim::AddFile("C:\\Vendor\\v.dat");
     // Entries that reached the plan by some other way than the walk.

@@ -134,6 +134,23 @@ TEST_F(RegistryDiscoveryTest, KeyDataMatchFindsUninstallKeysByDisplayName) {
     EXPECT_EQ((Strings{item + "VENDORAV", item + "{1234}"}), Found());
 }
 
+// The value name joined to the candidate and split again: Windows Installer keeps a product's
+// name one key below the product's own key.
+TEST_F(RegistryDiscoveryTest, KeyDataMatchValueNameMayNameASubkey) {
+    const std::string products = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion"
+                                 "\\Installer\\UserData\\S-1-5-18\\Products";
+    sim::SetString((products + "\\A1B2\\InstallProperties").c_str(), "DisplayName",
+                   "Vendor Antivirus");
+    sim::SetString((products + "\\C3D4\\InstallProperties").c_str(), "DisplayName", "Other");
+    // A value whose own name holds the separator is not what the field names.
+    sim::SetString((products + "\\E5F6").c_str(), "InstallProperties\\DisplayName", "Vendor X");
+    EXPECT_EQ(0u, Find(kKeyData,
+                       Fields({products + "\\*", "InstallProperties\\DisplayName", "Vendor*"})));
+    EXPECT_EQ(Strings{"HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\INSTALLER"
+                      "\\USERDATA\\S-1-5-18\\PRODUCTS\\A1B2"},
+              Found());
+}
+
 TEST_F(RegistryDiscoveryTest, KeyDataMatchWithAnEmptyValueNameReadsTheDefaultValue) {
     sim::SetDefault((kVendor + "Doc").c_str(), "Vendor Document");
     sim::SetDefault((kVendor + "Txt").c_str(), "Text");

@@ -259,4 +259,36 @@ TEST_F(ProtectedPathsIntegrationTest, RegistryLinkInAProductKeyIsNeverFollowed) 
     SHDeleteKeyA(HKEY_LOCAL_MACHINE, kRoot);
 }
 
+// A real folder whose name has an accented letter: the ignore entry spelled with the capital
+// spares it, the rest of the product's folder is planned in the code page's upper case.
+TEST_F(ProtectedPathsIntegrationTest, IgnoreEntryWithAnAccentedCapitalSparesTheFolder) {
+    ASSERT_EQ(1252u, GetACP());
+    const std::string vendor = contract::Scratch() + "\\Vendor";
+    const std::string overview = vendor + "\\\xFC"
+                                          "bersicht";
+    ASSERT_TRUE(CreateDirectoryA(vendor.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(overview.c_str(), nullptr));
+    for (const std::string& path : {overview + "\\a.txt", vendor + "\\caf\xE9.txt"}) {
+        FILE* file = fopen(path.c_str(), "w");
+        ASSERT_NE(nullptr, file) << path;
+        fclose(file);
+    }
+    m_engine.m_removeFiles.Add(vendor.c_str());
+    std::string ignore = vendor + "\\\xDC"
+                                  "BERSICHT";
+    NormalizeEntry(&ignore[0]);
+    m_engine.m_ignoreFiles.Add(ignore.c_str());
+
+    ASSERT_EQ(0u, m_engine.PopulateRemoveLists());
+    EXPECT_EQ((Names{Upper(vendor), Upper(vendor) + "\\CAF\xC9.TXT"}), Items(m_engine.m_planFiles));
+    // The plan's upper-case text names the real file.
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES,
+              GetFileAttributesA((Upper(vendor) + "\\CAF\xC9.TXT").c_str()));
+
+    DeleteFileA((overview + "\\a.txt").c_str());
+    DeleteFileA((vendor + "\\caf\xE9.txt").c_str());
+    RemoveDirectoryA(overview.c_str());
+    RemoveDirectoryA(vendor.c_str());
+}
+
 } // namespace
