@@ -4,6 +4,7 @@
 // the same way is still planned.
 #include "contract.h"
 #include "engine/Zelm.h"
+#include "helpers/helper.h"
 #include "fake_dialog.h"
 #include "trace/trace_testing.h"
 
@@ -106,7 +107,10 @@ protected:
                                              path.c_str(), static_cast<DWORD>(path.size() + 1)));
         std::string entry = std::string(kTestKeyText) + "\\" + name;
         ASSERT_EQ(0u, m_engine.FindRegValueByReference(m_engine.m_removeFiles, &entry[0]));
-        ASSERT_TRUE(m_engine.m_removeFiles.Contains(path.c_str())) << path;
+        // The data is taken in its canonical text (two spellings may become one entry).
+        std::string canonical = path;
+        NormalizeEntry(&canonical[0]);
+        ASSERT_TRUE(m_engine.m_removeFiles.Contains(canonical.c_str())) << path;
     }
 
     CUninstallDlg m_dialog;
