@@ -29,7 +29,7 @@ void Refuse(DWORD error) {
         if (system)
             LocalFree(system);
     }
-    MessageBoxA(nullptr, text, "Uninstallation Tool", MB_OK | MB_ICONWARNING);
+    MessageBoxA(nullptr, text, "Notification!", MB_OK | MB_ICONWARNING);
 }
 
 } // namespace

@@ -18,21 +18,6 @@ namespace {
 // Items handled between two looks at the dialog's state.
 const int kCancelCheckInterval = 20;
 
-// The full root names a registry item may start with; nothing shorter is accepted here.
-struct RootName {
-    const char* name;
-    HKEY root;
-};
-const RootName kRootNames[] = {
-    {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-    {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
-    {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-    {"HKEY_DYN_DATA", HKEY_DYN_DATA},
-    {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
-    {"HKEY_PERFORMANCE_DATA", HKEY_PERFORMANCE_DATA},
-    {"HKEY_USERS", HKEY_USERS},
-};
-
 // True when the item is gone already: deleting it again has nothing left to do.
 bool IsAlreadyGone(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
@@ -78,20 +63,23 @@ bool IsWholeKeyPath(const char* path) {
     return FindText(path, "\\\\") == nullptr;
 }
 
-// Splits a copy of a registry item at the separator after its root name, without changing any
-// other character: the root, and the key path after it. Null key path when the item does not
-// start with a full root name and a separator.
-HKEY SplitRoot(char* copy, char** keyPath) {
-    *keyPath = nullptr;
-    for (const RootName& row : kRootNames) {
-        size_t length = strlen(row.name);
-        if (ComparePrefixNoCase(copy, row.name, length) == 0 && copy[length] == '\\') {
-            *keyPath = copy + length + 1;
-            return row.root;
-        }
+// A heap copy of a registry item, split after its root name without any other change: the root,
+// and the key path after its separator (null when the item does not begin with a full root name
+// and a separator). `error` is set when the copy could not be made.
+struct RegistryItem {
+    explicit RegistryItem(const char* item)
+        : copy(engine_support::CopyText(item)), root(nullptr), keyPath(nullptr), error(0) {
+        size_t length = 0;
+        if (!copy.get())
+            error = engine_support::LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
+        else if ((root = MatchRootName(copy.get(), &length)) != nullptr)
+            keyPath = copy.get() + length;
     }
-    return nullptr;
-}
+    engine_support::HeapText copy;
+    HKEY root;
+    char* keyPath;
+    DWORD error;
+};
 
 // 'ROOT\KEY\NAME' names the value NAME of ROOT\KEY, 'ROOT\KEY\' the default value of ROOT\KEY.
 // A value name may itself hold a '\': the item is split at its last separator, so the key path
@@ -100,18 +88,16 @@ HKEY SplitRoot(char* copy, char** keyPath) {
 // cannot be split so (no full root name, an empty key path or an empty name in it) deletes
 // nothing and is refused with ERROR_INVALID_DATA.
 DWORD DeletePlanValue(const char* item) {
-    engine_support::HeapText copy(engine_support::CopyText(item));
-    if (!copy.get())
-        return engine_support::LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
-    char* keyPath = nullptr;
-    HKEY root = SplitRoot(copy.get(), &keyPath);
-    char* separator = keyPath ? FindLastChar(keyPath, '\\') : nullptr;
-    if (!root || !separator)
+    RegistryItem split(item);
+    if (split.error)
+        return split.error;
+    char* separator = split.keyPath ? FindLastChar(split.keyPath, '\\') : nullptr;
+    if (!separator)
         return ERROR_INVALID_DATA;
     *separator = '\0';
-    if (!IsWholeKeyPath(keyPath))
+    if (!IsWholeKeyPath(split.keyPath))
         return ERROR_INVALID_DATA;
-    DWORD error = SHDeleteValueA(root, keyPath, separator + 1);
+    DWORD error = SHDeleteValueA(split.root, split.keyPath, separator + 1);
     return IsAlreadyGone(error) ? ERROR_SUCCESS : error;
 }
 
@@ -138,17 +124,15 @@ DWORD QueryKeyEmpty(HKEY root, const char* path, bool* empty) {
 // that still holds something stays, and that is no failure: what it holds was spared, was never
 // planned, or has its own line. The key path is the stored text after the root name, as it is.
 DWORD DeletePlanKey(const char* item) {
-    engine_support::HeapText copy(engine_support::CopyText(item));
-    if (!copy.get())
-        return engine_support::LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
-    char* keyPath = nullptr;
-    HKEY root = SplitRoot(copy.get(), &keyPath);
-    if (!root || !IsWholeKeyPath(keyPath))
+    RegistryItem split(item);
+    if (split.error)
+        return split.error;
+    if (!split.keyPath || !IsWholeKeyPath(split.keyPath))
         return ERROR_INVALID_DATA;
     bool empty = false;
-    DWORD error = QueryKeyEmpty(root, keyPath, &empty);
+    DWORD error = QueryKeyEmpty(split.root, split.keyPath, &empty);
     if (error == ERROR_SUCCESS && empty)
-        error = SHDeleteEmptyKeyA(root, keyPath);
+        error = SHDeleteEmptyKeyA(split.root, split.keyPath);
     return IsAlreadyGone(error) ? ERROR_SUCCESS : error;
 }
 
