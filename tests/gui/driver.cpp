@@ -1,8 +1,8 @@
 // A small Win32 driver for the real window: finds the main dialog, reads its message line, status
-// area and button, presses the button, answers the confirmation box, opens the About box and
-// waits for states. One step per run: "driver -o RESULT-FILE STEP [ARGS] [TIMEOUT-MS]". It is
-// started on the program's virtual desktop, where the starter does not wait for it, so it appends
-// what it read and, last, "exit=N" to the result file.
+// area and button, presses the button, answers the confirmation box, acknowledges a notice box,
+// opens the About box and waits for states. One step per run: "driver -o RESULT-FILE STEP [ARGS]
+// [TIMEOUT-MS]". It is started on the program's virtual desktop, where the starter does not wait
+// for it, so it appends what it read and, last, "exit=N" to the result file.
 #include <windows.h>
 
 #include <cstdio>
@@ -75,17 +75,35 @@ int WaitButton(HWND dialog, const char* text, DWORD timeout) {
     return 3;
 }
 
+// The text of a message box: its first static control that holds any (the icon's is empty).
+std::string BoxText(HWND box) {
+    HWND text = FindWindowExA(box, nullptr, "Static", nullptr);
+    while (text && Text(text).empty())
+        text = FindWindowExA(box, text, "Static", nullptr);
+    return Text(text);
+}
+
 int Answer(bool yes, DWORD timeout) {
     HWND box = WaitWindow("Notification!", timeout);
     if (!box) {
         fprintf(Out(), "no confirmation box\n");
         return 4;
     }
-    HWND text = FindWindowExA(box, nullptr, "Static", nullptr);
-    while (text && Text(text).empty())
-        text = FindWindowExA(box, text, "Static", nullptr);
-    PrintValue("confirm", Text(text));
+    PrintValue("confirm", BoxText(box));
     PostMessageA(GetDlgItem(box, yes ? IDYES : IDNO), BM_CLICK, 0, 0);
+    return 0;
+}
+
+// A message box of the program that only informs ("Notification!" with an OK button): its text,
+// then OK.
+int Notice(DWORD timeout) {
+    HWND box = WaitWindow("Notification!", timeout);
+    if (!box || !GetDlgItem(box, IDOK)) {
+        fprintf(Out(), "no notice box\n");
+        return 7;
+    }
+    PrintValue("notice", BoxText(box));
+    PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
     return 0;
 }
 
@@ -143,7 +161,7 @@ int main(int argc, char** argv) {
 int Run(int argc, char** argv) {
     if (argc < 2) {
         fprintf(stderr, "usage: driver read|click|escape|wait-button TEXT|answer yes|no|about|"
-                        "close-about|wait-gone [timeout-ms]\n");
+                        "close-about|wait-gone|notice [timeout-ms]\n");
         return 2;
     }
     std::string step = argv[1];
@@ -158,6 +176,8 @@ int Run(int argc, char** argv) {
         return CloseAbout();
     if (step == "wait-gone")
         return WaitGone(timeout);
+    if (step == "notice")
+        return Notice(timeout);
 
     HWND dialog = WaitWindow(kMainCaption, timeout);
     if (!dialog) {
