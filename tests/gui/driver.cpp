@@ -5,6 +5,8 @@
 // for it, so it appends what it read and, last, "exit=N" to the result file.
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -107,6 +109,24 @@ int Notice(DWORD timeout) {
     return 0;
 }
 
+// Makes a key of HKEY_CURRENT_USER refuse (deny) or again allow (allow) the setting and deleting
+// of its values to everyone: an item the program cannot delete.
+int KeyAccess(const char* path, bool deny) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, READ_CONTROL | WRITE_DAC, &key)) {
+        fprintf(Out(), "cannot open %s\n", path);
+        return 8;
+    }
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    bool done = ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                    deny ? "D:(D;;0x2;;;WD)(A;;KA;;;WD)" : "D:(A;;KA;;;WD)", SDDL_REVISION_1,
+                    &descriptor, nullptr) &&
+                RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    RegCloseKey(key);
+    return done ? 0 : 8;
+}
+
 int About(HWND dialog, DWORD timeout) {
     PostMessageA(dialog, WM_SYSCOMMAND, 0x0010, 0);
     HWND about = WaitWindow("About Kelvane", timeout);
@@ -160,8 +180,9 @@ int main(int argc, char** argv) {
 
 int Run(int argc, char** argv) {
     if (argc < 2) {
-        fprintf(stderr, "usage: driver read|click|escape|wait-button TEXT|answer yes|no|about|"
-                        "close-about|wait-gone|notice [timeout-ms]\n");
+        fprintf(stderr,
+                "usage: driver read|click|escape|wait-button TEXT|answer yes|no|about|"
+                "close-about|wait-gone|notice|deny-values KEY|allow-values KEY [timeout-ms]\n");
         return 2;
     }
     std::string step = argv[1];
@@ -178,6 +199,8 @@ int Run(int argc, char** argv) {
         return WaitGone(timeout);
     if (step == "notice")
         return Notice(timeout);
+    if ((step == "deny-values" || step == "allow-values") && argc >= 3)
+        return KeyAccess(argv[2], step == "deny-values");
 
     HWND dialog = WaitWindow(kMainCaption, timeout);
     if (!dialog) {
