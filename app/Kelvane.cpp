@@ -12,13 +12,23 @@ CUninstallApp::~CUninstallApp() = default;
 
 BOOL CUninstallApp::InitInstance() {
     Enable3dControls();
-    CUninstallDlg dialog;
-    m_pMainWnd = &dialog;
-    dialog.DoModal();
-    m_pMainWnd = nullptr;
-    // ESC or the close box may end the dialog while the worker still runs. The program ends at
-    // once: the worker must not go on with a dialog and an engine that are about to be destroyed.
-    if (g_workerContext.thread && WaitForSingleObject(g_workerContext.thread, 0) == WAIT_TIMEOUT)
-        ExitProcess(0);
+    // A second copy ends here, having changed nothing.
+    if (!ClaimSingleRun())
+        return FALSE;
+    {
+        CUninstallDlg dialog;
+        m_pMainWnd = &dialog;
+        dialog.DoModal();
+        m_pMainWnd = nullptr;
+        // ESC or the close box may end the dialog while the worker still runs. The program ends
+        // at once: the worker must not go on with a dialog and an engine that are about to be
+        // destroyed. The log says first that the run was abandoned, and where.
+        if (g_workerContext.thread &&
+            WaitForSingleObject(g_workerContext.thread, 0) == WAIT_TIMEOUT) {
+            LogAbandonedRun();
+            ExitProcess(0);
+        }
+    }
+    ReleaseSingleRun();
     return FALSE;
 }

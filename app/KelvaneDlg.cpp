@@ -8,6 +8,13 @@ const char* const g_buttonTexts[5] = {"Start", "Quit", "Cancel", "Quit", "Restar
 
 namespace {
 
+// Longest time the wait for the worker goes without looking at the message queue: the system
+// counts a window whose thread does not look for some seconds as not responding.
+const DWORD kWaitSliceMs = 100;
+// Paint messages served in one look at the queue (a window that never validates itself must not
+// hold the wait for ever).
+const int kPaintsPerLook = 16;
+
 // Message string and beep for each state on refresh; 0 leaves the message line unchanged.
 struct StateLook {
     UINT message;
@@ -16,11 +23,11 @@ struct StateLook {
 };
 
 const StateLook kStateLooks[5] = {
-    {IDS_READY, false, 0},                      // STATE_READY
-    {IDS_FAILED, true, 0xFFFFFFFF},             // STATE_FAILED
-    {0, false, 0},                              // STATE_RUNNING
-    {IDS_CANCELLED, false, 0},                  // STATE_CANCELLED
-    {IDS_RESTART, true, MB_ICONASTERISK},       // STATE_RESTART
+    {IDS_READY, false, 0},                // STATE_READY
+    {IDS_FAILED, true, 0xFFFFFFFF},       // STATE_FAILED
+    {0, false, 0},                        // STATE_RUNNING
+    {IDS_CANCELLED, false, 0},            // STATE_CANCELLED
+    {IDS_RESTART, true, MB_ICONASTERISK}, // STATE_RESTART
 };
 
 int ClampState(int state) {
@@ -48,7 +55,8 @@ ON_MESSAGE(WM_UNINSTALL_STAGE, OnStage)
 ON_MESSAGE(WM_UNINSTALL_RESULT, OnStageResult)
 END_MESSAGE_MAP()
 
-CUninstallDlg::CUninstallDlg(CWnd* parent) : CDialog(IDD_UNINSTALL, parent), m_state(STATE_READY) {
+CUninstallDlg::CUninstallDlg(CWnd* parent)
+    : CDialog(IDD_UNINSTALL, parent), m_state(STATE_READY), m_shownState(STATE_READY) {
     m_hIcon = AfxGetApp() ? AfxGetApp()->LoadIcon(IDI_MAIN)
                           : LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_MAIN));
 }
@@ -115,7 +123,7 @@ HCURSOR CUninstallDlg::OnQueryDragIcon() {
 }
 
 void CUninstallDlg::ShowProcessing() {
-    m_message.Format(IDS_PROCESSING, g_buttonTexts[ClampState(m_state)]);
+    m_message.Format(IDS_PROCESSING, g_buttonTexts[m_shownState]);
     UpdateData(FALSE);
     CWnd* button = GetDlgItem(IDC_ACTION);
     if (button) {
@@ -126,6 +134,7 @@ void CUninstallDlg::ShowProcessing() {
 
 LRESULT CUninstallDlg::RefreshUI(WPARAM, LPARAM) {
     const int state = ClampState(m_state);
+    m_shownState = state;
     const StateLook& look = kStateLooks[state];
     if (look.message)
         m_message.LoadString(look.message);
@@ -154,11 +163,10 @@ LRESULT CUninstallDlg::OnStage(WPARAM id, LPARAM) {
 
 LRESULT CUninstallDlg::OnStageResult(WPARAM code, LPARAM) {
     char* text = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, static_cast<DWORD>(code),
-                                  MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                  reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+        reinterpret_cast<LPSTR>(&text), 0, nullptr);
     if (length && text) {
         m_status += " ";
         m_status += text;
@@ -172,7 +180,11 @@ LRESULT CUninstallDlg::OnStageResult(WPARAM code, LPARAM) {
 }
 
 void CUninstallDlg::StartRun() {
-    m_state = STATE_RUNNING;
+    // A process performs at most one run: only the ready state starts one.
+    int ready = STATE_READY;
+    if (!m_state.compare_exchange_strong(ready, STATE_RUNNING))
+        return;
+    g_workerStage = IDS_STAGE_PROFILE;
     g_workerContext.dialog = this;
     g_workerContext.engine->SetDialog(this);
     g_workerContext.thread =
@@ -188,17 +200,23 @@ void CUninstallDlg::WaitForWorker() {
     if (!thread)
         return;
     for (;;) {
-        DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
+        DWORD woke =
+            MsgWaitForMultipleObjects(1, &thread, FALSE, kWaitSliceMs, QS_SENDMESSAGE | QS_PAINT);
         if (woke == WAIT_OBJECT_0)
             break;
-        if (woke == WAIT_OBJECT_0 + 1) {
-            // Peeking delivers the messages sent to this thread and removes nothing posted.
-            MSG message;
-            PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-            continue;
+        if (woke != WAIT_OBJECT_0 + 1 && woke != WAIT_TIMEOUT) {
+            WaitForSingleObject(thread, INFINITE);
+            break;
         }
-        WaitForSingleObject(thread, INFINITE);
-        break;
+        // Peeking delivers the messages sent to this thread and removes nothing posted; it also
+        // shows the system that the window still looks at its queue. Only paint messages are
+        // taken out, and handled.
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        for (int i = 0; i < kPaintsPerLook && PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT,
+                                                           PM_REMOVE | PM_QS_PAINT);
+             ++i)
+            DispatchMessageA(&message);
     }
     CloseHandle(thread);
     g_workerContext.thread = nullptr;
@@ -206,14 +224,18 @@ void CUninstallDlg::WaitForWorker() {
 
 void CUninstallDlg::OnActionButton() {
     ShowProcessing();
-    switch (ClampState(m_state)) {
+    switch (m_shownState) {
     case STATE_READY:
         StartRun();
         break;
-    case STATE_RUNNING:
-        m_state = STATE_CANCELLED;
+    case STATE_RUNNING: {
+        // Only a running state becomes cancelled: a final state the worker stored meanwhile
+        // stays, and its own refresh shows it after the wait.
+        int running = STATE_RUNNING;
+        m_state.compare_exchange_strong(running, STATE_CANCELLED);
         WaitForWorker();
         break;
+    }
     case STATE_RESTART:
         RestartComputer();
         WaitForWorker();

@@ -26,6 +26,14 @@ extern WorkerContext g_workerContext;
 extern const char* const g_buttonTexts[5];
 
 DWORD WINAPI UninstallThreadProc(LPVOID context);
+// The string ID of the stage the worker is in; set by the dialog before the worker starts.
+extern std::atomic<UINT> g_workerStage;
+// Writes the log line of a run abandoned while the worker still works (ESC, the close box).
+void LogAbandonedRun();
+// Takes the machine-wide token of a running copy; false, after saying so in a message box, when
+// another copy holds it (or it cannot be had). Released when the program ends.
+bool ClaimSingleRun();
+void ReleaseSingleRun();
 // True for members of the local Administrators group (always outside the NT family).
 BOOL IsAdministrator();
 // Enables the shutdown privilege (NT family) and asks for a forced reboot.
@@ -44,6 +52,9 @@ public:
 
     // Written by the worker and the dialog, read by the engine without a lock.
     std::atomic<int> m_state;
+    // The state the last refresh showed: the button acts on what the user saw, never on a state
+    // the worker stored but the dialog has not shown yet. Dialog thread only.
+    int m_shownState;
     CString m_message;
     CString m_status;
     HICON m_hIcon;
@@ -64,7 +75,8 @@ private:
     void ShowProcessing();
     void StartRun();
     // Waits for the worker while still serving messages sent to this thread (the worker's
-    // confirmation box is owned by the dialog); posted messages stay queued, in order.
+    // confirmation box is owned by the dialog) and painting the window; posted messages stay
+    // queued, in order.
     void WaitForWorker();
 
     DECLARE_MESSAGE_MAP()

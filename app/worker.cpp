@@ -4,6 +4,9 @@
 #include "helpers/helper.h"
 #include "helpers/security_center.h"
 #include "res/resource.h"
+#include "trace/trace.h"
+
+std::atomic<UINT> g_workerStage{IDS_STAGE_PROFILE};
 
 namespace {
 
@@ -24,6 +27,12 @@ DWORD Fail(const Run& run) {
     return run.context->result;
 }
 
+// Records the stage for a log line of an abandoned run, then tells the dialog.
+void BeginStage(const Run& run, UINT stage) {
+    g_workerStage = stage;
+    Post(run, WM_UNINSTALL_STAGE, stage);
+}
+
 // Posts the stage's end with the result in the context; true when the run goes on.
 bool StageEnded(const Run& run) {
     Post(run, WM_UNINSTALL_RESULT, run.context->result);
@@ -39,7 +48,7 @@ DWORD WINAPI UninstallThreadProc(LPVOID parameter) {
 
     Post(run, WM_UNINSTALL_REFRESH, 0);
 
-    Post(run, WM_UNINSTALL_STAGE, IDS_STAGE_PROFILE);
+    BeginStage(run, IDS_STAGE_PROFILE);
     context->result = engine->CreateProfile();
     if (context->result == 0)
         context->result = engine->PopulateRemoveLists();
@@ -48,33 +57,43 @@ DWORD WINAPI UninstallThreadProc(LPVOID parameter) {
 
     CString confirm;
     confirm.LoadString(IDS_CONFIRM);
-    if (MessageBoxA(run.window, confirm, "Notification!",
-                    MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDNO) {
+    SetLastError(ERROR_SUCCESS);
+    int answer = MessageBoxA(run.window, confirm, "Notification!",
+                             MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    if (answer == IDNO) {
         context->dialog->m_state = STATE_CANCELLED;
         context->result = ERROR_CANCELLED;
         Post(run, WM_UNINSTALL_REFRESH, 0);
         return ERROR_CANCELLED;
     }
+    if (answer != IDYES) {
+        // Only Yes goes on. A box that could not be shown asked nothing: the run fails with the
+        // box's error in the status area, before anything was changed.
+        DWORD error = GetLastError();
+        context->result = error ? error : ERROR_CAN_NOT_COMPLETE;
+        StageEnded(run);
+        return Fail(run);
+    }
 
-    Post(run, WM_UNINSTALL_STAGE, IDS_STAGE_SERVICES);
+    BeginStage(run, IDS_STAGE_SERVICES);
     context->result = engine->StopServices();
     if (!StageEnded(run))
         return Fail(run);
     Sleep(2000);
 
-    Post(run, WM_UNINSTALL_STAGE, IDS_STAGE_DEFAULTS);
+    BeginStage(run, IDS_STAGE_DEFAULTS);
     context->result = engine->ResetLspStack();
     if (!StageEnded(run))
         return Fail(run);
     UnregisterSecurityCenter();
     Sleep(1500);
 
-    Post(run, WM_UNINSTALL_STAGE, IDS_STAGE_FILES);
+    BeginStage(run, IDS_STAGE_FILES);
     context->result = engine->CleanupFiles();
     if (!StageEnded(run))
         return Fail(run);
 
-    Post(run, WM_UNINSTALL_STAGE, IDS_STAGE_REGISTRY);
+    BeginStage(run, IDS_STAGE_REGISTRY);
     context->result = engine->CleanupRegValues();
     if (context->result != 0) {
         StageEnded(run);
@@ -87,4 +106,11 @@ DWORD WINAPI UninstallThreadProc(LPVOID parameter) {
     context->dialog->m_state = STATE_RESTART;
     Post(run, WM_UNINSTALL_REFRESH, 0);
     return 0;
+}
+
+void LogAbandonedRun() {
+    CString stage;
+    stage.LoadString(g_workerStage);
+    TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d RunAbandoned: %s\n",
+               static_cast<int>(ERROR_CANCELLED), static_cast<const char*>(stage));
 }

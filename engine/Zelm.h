@@ -108,7 +108,8 @@ public:
     DWORD CleanupFiles();
     DWORD CleanupRegValues();
     DWORD CleanupRegKeys();
-    void DeletePlanPath(const char* path);
+    // Registers (NT family) or deletes one planned path; its error, 0 also when it is gone.
+    DWORD DeletePlanPath(const char* path);
 
     TSet m_planFiles;
     TSet m_planRegValues;

@@ -67,6 +67,42 @@ void BaseName(const char* fileName, char* base) {
         *dot = '\0';
 }
 
+// folder + base + suffix into a MAX_PATH buffer; false when it would not fit (a cut name names
+// some other file).
+bool BuildLogName(char* path, const char* folder, const char* base, const char* suffix) {
+    size_t folderLength = strlen(folder);
+    size_t baseLength = strlen(base);
+    size_t suffixLength = strlen(suffix);
+    if (folderLength + baseLength + suffixLength > MAX_PATH - 1)
+        return false;
+    memcpy(path, folder, folderLength);
+    memcpy(path + folderLength, base, baseLength);
+    memcpy(path + folderLength + baseLength, suffix, suffixLength + 1);
+    return true;
+}
+
+// Opens BASE.log in `folder` (empty, or ending in ''). A new log keeps the previous run's log as
+// BASE.old.log (one generation); when that cannot be done, the new run is appended to the
+// previous log rather than erase it. False when no log could be opened there.
+bool OpenLogIn(const char* folder, const char* base, BOOL append) {
+    char logPath[MAX_PATH];
+    if (!BuildLogName(logPath, folder, base, ".log"))
+        return false;
+    const char* mode = append ? "a+" : "w";
+    if (!append && CrtAccess(logPath, CRT_ACCESS_EXISTS) == 0) {
+        char oldPath[MAX_PATH];
+        bool kept = false;
+        if (BuildLogName(oldPath, folder, base, ".old.log")) {
+            DeleteFileA(oldPath);
+            kept = MoveFileA(logPath, oldPath) != FALSE;
+        }
+        if (!kept)
+            mode = "a+";
+    }
+    TraceOpenLog(logPath, mode);
+    return TraceGetLog() != nullptr;
+}
+
 void WriteVersionLine(const char* base, const char* version) {
     TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%s v.%s\n", base, version);
 }
@@ -99,25 +135,22 @@ void OpenLogFile(HMODULE module, BOOL append, const char* folder) {
         if (!ModuleFileName(nullptr, logFolder))
             return;
     }
-
-    size_t baseLength = strlen(base);
-    if (baseLength + 4 > MAX_PATH - 1)
-        return;
     char* separator = FindLastChar(logFolder, '\\');
     if (separator)
         separator[1] = '\0';
     else
         logFolder[0] = '\0';
-    if (strlen(logFolder) + baseLength + 4 > MAX_PATH - 1)
-        return;
 
-    // Both lengths were checked above: folder, base name and ".log" fit the path buffer.
-    char logPath[MAX_PATH];
-    size_t folderLength = strlen(logFolder);
-    memcpy(logPath, logFolder, folderLength);
-    memcpy(logPath + folderLength, base, baseLength);
-    memcpy(logPath + folderLength + baseLength, ".log", sizeof(".log"));
     TraceSetOptions(0xFFFFFFFF, 0, 1, 0);
-    TraceOpenLog(logPath, append ? "a+" : "w");
+    // Beside the program when it can be created there; otherwise (a read-only share, a CD, a
+    // name too long) in the temporary folder under the same name.
+    if (!OpenLogIn(logFolder, base, append)) {
+        char temp[MAX_PATH + 1] = "";
+        DWORD length = GetTempPathA(sizeof(temp), temp);
+        if (length == 0 || length >= MAX_PATH)
+            return;
+        if (!OpenLogIn(temp, base, append))
+            return;
+    }
     WriteVersionLine(base, version);
 }

@@ -31,6 +31,9 @@ template <class... Parts> bool JoinPath(char* dest, size_t destSize, Parts... pa
 // null or empty on entry; otherwise 0, with root 0 when no full root name starts the text.
 // Null output pointers are allowed.
 DWORD ParseRegistryPath(char* text, HKEY* root, char** rootName, char** subKey, char** lastName);
+// The root whose full name and a '\' begin the text (letter case aside), with that prefix's
+// length in *length; null (and 0) when none does. The text is not changed or normalised.
+HKEY MatchRootName(const char* text, size_t* length);
 
 // Cuts '"a","b","c"' in place; fields[i] points at piece i. Fields without a piece keep their
 // value (callers preset them to null).

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-CProtocolCatalog::CProtocolCatalog() : m_count(0), m_entries(nullptr), m_size(0) {}
+CProtocolCatalog::CProtocolCatalog() : m_count(0), m_entries(nullptr), m_size(0), m_error(0) {}
 
 CProtocolCatalog::~CProtocolCatalog() {
     Free();
@@ -11,31 +11,38 @@ CProtocolCatalog::~CProtocolCatalog() {
 
 bool CProtocolCatalog::Load() {
     Free();
+    m_error = 0;
 
     DWORD length = 0;
     int error = 0;
     int listed = WSCEnumProtocols(nullptr, nullptr, &length, &error);
     if (listed == SOCKET_ERROR && error != WSAENOBUFS)
-        return false;
+        return Failed(error);
     if (length == 0)
-        return listed != SOCKET_ERROR; // an empty catalog, nothing to read
+        return listed != SOCKET_ERROR || Failed(error); // an empty catalog, nothing to read
 
     m_entries = static_cast<WSAPROTOCOL_INFOW*>(calloc(1, length));
     if (!m_entries)
-        return false;
+        return Failed(ERROR_NOT_ENOUGH_MEMORY);
     m_size = length;
 
     // A catalog that grew since the sizing call fails here and is not retried. A count that
     // does not fit the buffer is never believed: the entries would be read past its end.
     DWORD size = m_size;
     int count = WSCEnumProtocols(nullptr, m_entries, &size, &error);
-    if (count == SOCKET_ERROR || count < 0 ||
-        static_cast<DWORD>(count) > m_size / sizeof(WSAPROTOCOL_INFOW)) {
-        Free();
-        return false;
-    }
+    if (count == SOCKET_ERROR)
+        return Failed(error);
+    if (count < 0 || static_cast<DWORD>(count) > m_size / sizeof(WSAPROTOCOL_INFOW))
+        return Failed(ERROR_INVALID_DATA);
     m_count = count;
     return true;
+}
+
+bool CProtocolCatalog::Failed(int error) {
+    Free();
+    // A failure that names no error is still a failure.
+    m_error = error ? static_cast<DWORD>(error) : ERROR_CAN_NOT_COMPLETE;
+    return false;
 }
 
 int CProtocolCatalog::GetCount() const {

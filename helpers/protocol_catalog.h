@@ -13,7 +13,8 @@ public:
     CProtocolCatalog& operator=(const CProtocolCatalog&) = delete;
 
     // Replaces the contents with a fresh copy of the catalog (all protocols). False, with the
-    // snapshot left empty, when it cannot be listed or the buffer cannot be had.
+    // snapshot left empty and the reason in m_error, when it cannot be listed or the buffer
+    // cannot be had.
     bool Load();
     int GetCount() const;
     // No bounds check: callers keep index below GetCount().
@@ -24,4 +25,10 @@ public:
     int m_count;
     WSAPROTOCOL_INFOW* m_entries;
     DWORD m_size;
+    // Why the last Load failed (a Winsock or Win32 error number); 0 after one that worked.
+    DWORD m_error;
+
+private:
+    // Empties the snapshot and keeps the reason; returns false.
+    bool Failed(int error);
 };

@@ -28,6 +28,18 @@ template <class T> void Put(T* out, T value) {
 
 } // namespace
 
+HKEY MatchRootName(const char* text, size_t* length) {
+    for (const RootRow& row : kRoots) {
+        size_t prefix = strlen(row.prefix);
+        if (text && ComparePrefixNoCase(text, row.prefix, prefix) == 0) {
+            *length = prefix;
+            return row.root;
+        }
+    }
+    *length = 0;
+    return nullptr;
+}
+
 DWORD ParseRegistryPath(char* text, HKEY* root, char** rootName, char** subKey, char** lastName) {
     if (!text || !*text)
         return ERROR_INVALID_DATA;
@@ -39,15 +51,12 @@ DWORD ParseRegistryPath(char* text, HKEY* root, char** rootName, char** subKey, 
     Put<char*>(lastName, nullptr);
 
     char* rest = text;
-    for (const RootRow& row : kRoots) {
-        size_t length = strlen(row.prefix);
-        if (ComparePrefixNoCase(text, row.prefix, length) == 0) {
-            Put(root, row.root);
-            text[length - 1] = '\0';
-            Put(rootName, text);
-            rest = text + length;
-            break;
-        }
+    size_t length = 0;
+    if (HKEY found = MatchRootName(text, &length)) {
+        Put(root, found);
+        text[length - 1] = '\0';
+        Put(rootName, text);
+        rest = text + length;
     }
     if (!*rest)
         return ERROR_SUCCESS;

@@ -16,6 +16,7 @@ BEGIN_MESSAGE_MAP(RecordingDlg, CUninstallDlg)
 ON_MESSAGE(WM_UNINSTALL_REFRESH, RecordRefresh)
 ON_MESSAGE(WM_UNINSTALL_STAGE, RecordStage)
 ON_MESSAGE(WM_UNINSTALL_RESULT, RecordResult)
+ON_MESSAGE(WM_APP, RunPosted)
 END_MESSAGE_MAP()
 
 LRESULT RecordingDlg::RecordRefresh(WPARAM wParam, LPARAM lParam) {
@@ -31,6 +32,25 @@ LRESULT RecordingDlg::RecordStage(WPARAM wParam, LPARAM lParam) {
 LRESULT RecordingDlg::RecordResult(WPARAM wParam, LPARAM lParam) {
     Record(m_hWnd, "RESULT " + std::to_string(wParam));
     return OnStageResult(wParam, lParam);
+}
+
+LRESULT RecordingDlg::RunPosted(WPARAM, LPARAM) {
+    std::function<void()> action;
+    {
+        std::lock_guard<std::mutex> held(m_lock);
+        action.swap(m_action);
+    }
+    if (action)
+        action();
+    return 0;
+}
+
+void RecordingDlg::PostAction(std::function<void()> action) {
+    {
+        std::lock_guard<std::mutex> held(m_lock);
+        m_action = std::move(action);
+    }
+    PostMessageA(m_hWnd, WM_APP, 0, 0);
 }
 
 void RecordingDlg::Record(HWND window, const std::string& what) {

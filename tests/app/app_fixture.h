@@ -44,6 +44,11 @@ public:
     LRESULT RecordRefresh(WPARAM wParam, LPARAM lParam);
     LRESULT RecordStage(WPARAM wParam, LPARAM lParam);
     LRESULT RecordResult(WPARAM wParam, LPARAM lParam);
+    LRESULT RunPosted(WPARAM wParam, LPARAM lParam);
+
+    // Posts `action` to the dialog's queue (from any thread): it runs on the dialog's thread once
+    // the messages posted before it are handled, and holds that thread until it returns.
+    void PostAction(std::function<void()> action);
 
     // Adds an event with the look of `window` (the dialog's window) now; from any thread.
     void Record(HWND window, const std::string& what);
@@ -53,6 +58,7 @@ public:
 private:
     mutable std::mutex m_lock;
     std::vector<Event> m_events;
+    std::function<void()> m_action;
 
     DECLARE_MESSAGE_MAP()
 };

@@ -4,11 +4,46 @@
 
 #include "trace/trace_state.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 using namespace apptest;
 
 namespace {
+
+// Holds the worker in its first pause of `milliseconds` until released.
+class WorkerHeldInPause {
+public:
+    explicit WorkerHeldInPause(DWORD milliseconds) {
+        sim::OnSleep([this, milliseconds](DWORD asked) {
+            if (asked != milliseconds)
+                return;
+            std::unique_lock<std::mutex> lock(m_lock);
+            m_held = true;
+            m_changed.notify_all();
+            m_changed.wait(lock, [this] { return m_released; });
+        });
+    }
+    ~WorkerHeldInPause() { Release(); }
+    bool WaitUntilHeld() {
+        std::unique_lock<std::mutex> lock(m_lock);
+        return m_changed.wait_for(lock, std::chrono::seconds(5), [this] { return m_held; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_released = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    bool m_held = false;
+    bool m_released = false;
+};
 
 class DialogMiscTest : public AppTest {
 protected:
@@ -171,30 +206,95 @@ TEST_F(DialogMiscTest, EscapeAfterTheRunReturnsFromTheApplication) {
 }
 
 // ESC while the worker runs: the dialog ends at once, without a cancel, and the application ends
-// the process rather than leave the worker with a dialog and an engine that are going away.
+// the process rather than leave the worker with a dialog and an engine that are going away. The
+// log says first that the run was abandoned, and in which stage.
 TEST_F(DialogMiscTest, EscapeDuringARunEndsTheProcess) {
+    WorkerHeldInPause held(2000);
     RunApplication();
-    TraceLock(); // the worker stops at the log's first line
     PressButton();
-    bool running = WaitUntil(
-        [this] { return Message() == "Creating uninstallation profile..." && ButtonEnabled(); });
+    bool running = held.WaitUntilHeld();
     bool escaped = running && sim::PressEscape(m_window);
     bool closed = escaped && sim::WaitForDialogClosed(m_window);
     UINT exitCode = 1;
     bool exited = closed && sim::WaitForProcessExit(5000, &exitCode);
-    TraceUnlock();
+    std::vector<std::string> log = LogLines();
+    held.Release();
     ASSERT_TRUE(running);
     ASSERT_TRUE(closed);
     ASSERT_TRUE(exited);
     EXPECT_EQ(0u, exitCode);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ("1223 RunAbandoned: Stopping services...", log.back());
 
     // The worker goes on (only the simulation lets it): it was never told to cancel.
     HANDLE worker = g_workerContext.thread;
     ASSERT_NE(nullptr, worker);
     ASSERT_TRUE(WaitUntil([worker] { return WaitForSingleObject(worker, 0) == WAIT_OBJECT_0; }));
-    std::vector<std::string> log = LogLines();
-    ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(0u, log[1].find("0000 InitConfigFile")) << log[1];
+}
+
+// While the dialog waits for the worker after Cancel, it still paints and looks at its queue, so
+// the system never shows it as not responding; posted messages wait until the worker has ended.
+TEST_F(DialogMiscTest, WaitingForTheWorkerKeepsTheWindowPaintedAndResponding) {
+    WorkerHeldInPause held(2000);
+    OpenDialog();
+    PressButton();
+    ASSERT_TRUE(held.WaitUntilHeld());
+    ASSERT_TRUE(WaitUntil([this] { return ButtonText() == "Cancel" && ButtonEnabled(); }));
+    PressButton();
+    bool waiting = WaitUntil([this] { return m_dialog->m_state == STATE_CANCELLED; });
+    size_t eventsBefore = Events().size();
+    sim::SetMinimized(m_window, true);
+    bool painted = WaitUntil([] { return !sim::DrawnIcons().empty(); }, 2000);
+    bool responding = true;
+    for (int i = 0; i < 15; ++i) {
+        responding = responding && !sim::IsNotResponding(m_window, 1000);
+        Sleep(0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    size_t eventsDuring = Events().size();
+    held.Release();
+    ASSERT_TRUE(waiting);
+    EXPECT_TRUE(painted);
+    EXPECT_TRUE(responding);
+    EXPECT_EQ(eventsBefore, eventsDuring);
+
+    sim::SetMinimized(m_window, false);
+    ASSERT_TRUE(WaitForRunEnd());
+    EXPECT_EQ((Names{"REFRESH", "STAGE 106", "RESULT 0", "STAGE 112", "RESULT 0", "STAGE 110",
+                     "RESULT 1223", "REFRESH"}),
+              Events());
+    EXPECT_EQ("Quit", ButtonText());
+}
+
+// One run at a time on the machine: a second copy, wherever it was started from, says so and
+// ends without changing anything; once the first has ended, a copy starts again.
+TEST_F(DialogMiscTest, ASecondCopyIsRefusedWhileOneRuns) {
+    RunApplication();
+    sim::SetModulePath("D:\\Elsewhere\\Kelvane.exe");
+    sim::AddFolder("D:\\Elsewhere");
+    BOOL second = TRUE;
+    std::thread copy([&second] { second = theApp.InitInstance(); });
+    copy.join();
+    EXPECT_FALSE(second);
+    std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(Text(IDS_ALREADY_RUNNING), boxes[0].text);
+    EXPECT_EQ(nullptr, boxes[0].owner);
+    EXPECT_TRUE(IsWindow(m_window));
+    EXPECT_EQ(m_window, sim::FindDialog(IDD_UNINSTALL));
+    EXPECT_EQ("Start", ButtonText());
+    EXPECT_FALSE(sim::Exists("D:\\Elsewhere\\Kelvane.log"));
+    EXPECT_FALSE(sim::Exists(kLog));
+
+    ASSERT_TRUE(sim::PressEscape(m_window));
+    ASSERT_TRUE(WaitForDialogEnd());
+    // A system that knows no global names refuses the first name: the plain one serves.
+    sim::InjectFault("CreateMutexA", ERROR_INVALID_NAME);
+    m_uiEnded = false;
+    RunApplication();
+    EXPECT_EQ("Start", ButtonText());
+    EXPECT_EQ(1u, sim::MessageBoxes().size());
 }
 
 } // namespace

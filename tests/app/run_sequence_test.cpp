@@ -316,6 +316,142 @@ TEST_F(RunSequenceTest, FailingServiceStopEndsTheRunAtOnce) {
     ExpectNothingRemoved();
 }
 
+// The click on Cancel arrives after the worker stored its final state but before the dialog has
+// shown it: the button acts on what it showed (Cancel), so nothing is restarted, and the final
+// state the worker stored stays.
+struct LateCancel {
+    const char* name;
+    std::function<void()> inject;
+    const char* button;
+    UINT message;
+};
+
+class LateCancelTest : public RunSequenceTest, public ::testing::WithParamInterface<LateCancel> {};
+
+TEST_P(LateCancelTest, ActsOnTheShownStateAndKeepsTheWorkersFinalState) {
+    GetParam().inject();
+    OpenDialog();
+    RecordConfirmation();
+    OnPause(1500, [this] {
+        // On the worker, after the last look at the cancel state: the dialog's thread is held
+        // until the worker has ended, and the click is queued before the worker's last messages.
+        HANDLE worker = g_workerContext.thread;
+        m_dialog->PostAction([worker] { WaitForSingleObject(worker, INFINITE); });
+        PressButton();
+    });
+    Run();
+
+    EXPECT_TRUE(sim::ExitWindowsRequests().empty());
+    EXPECT_FALSE(m_uiEnded);
+    EXPECT_EQ(GetParam().button, ButtonText());
+    EXPECT_EQ(Text(GetParam().message), Message());
+    EXPECT_EQ("REFRESH", Events().back());
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, LateCancelTest,
+                         ::testing::Values(LateCancel{"Restart", [] {}, "Restart", IDS_RESTART},
+                                           LateCancel{"Failed",
+                                                      [] {
+                                                          sim::InjectFault("SHDeleteValueA",
+                                                                           ERROR_ACCESS_DENIED, 0,
+                                                                           sim::Always);
+                                                      },
+                                                      "Quit", IDS_FAILED}),
+                         [](const ::testing::TestParamInfo<LateCancel>& p) {
+                             return p.param.name;
+                         });
+
+// Only Yes goes on: a box that could not be shown, or any other answer, ends the run failed
+// with the box's error in the status area, before anything was changed.
+struct BoxOutcome {
+    const char* name;
+    std::function<void()> inject;
+    DWORD error;
+};
+
+class ConfirmationOutcomeTest : public RunSequenceTest,
+                                public ::testing::WithParamInterface<BoxOutcome> {};
+
+TEST_P(ConfirmationOutcomeTest, EndsTheRunFailedWithNothingChanged) {
+    GetParam().inject();
+    OpenDialog();
+    Run();
+
+    std::string result = "RESULT " + std::to_string(GetParam().error);
+    EXPECT_EQ((Names{"REFRESH", "STAGE 106", "RESULT 0", result, "REFRESH"}), Events());
+    EXPECT_EQ(StageLine(IDS_STAGE_PROFILE, 0) + " " + SystemText(GetParam().error), Status());
+    EXPECT_EQ(Text(IDS_FAILED), Message());
+    EXPECT_EQ("Quit", ButtonText());
+    EXPECT_TRUE(sim::StopRequests().empty());
+    EXPECT_TRUE(sim::DeinstallRequests().empty());
+    EXPECT_EQ(2u, sim::WmiInstances(kSecurityCenter).size());
+    ExpectNothingRemoved();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, ConfirmationOutcomeTest,
+    ::testing::Values(BoxOutcome{"BoxFails",
+                                 [] { sim::InjectFault("MessageBoxA", ERROR_NOT_ENOUGH_MEMORY); },
+                                 ERROR_NOT_ENOUGH_MEMORY},
+                      BoxOutcome{"OtherAnswer", [] { sim::QueueMessageBoxAnswer(IDCANCEL); },
+                                 ERROR_CAN_NOT_COMPLETE}),
+    [](const ::testing::TestParamInfo<BoxOutcome>& p) { return p.param.name; });
+
+// A step that could not do what the plan asked ends the run with its error on the screen; a
+// failed Winsock repair ends it before any file is registered.
+struct StepFailure {
+    const char* name;
+    std::function<void()> inject;
+    Names lastEvents;
+    const char* logLine;
+    size_t registered;
+    bool registryCleaned;
+};
+
+class StepFailureTest : public RunSequenceTest,
+                        public ::testing::WithParamInterface<StepFailure> {};
+
+TEST_P(StepFailureTest, EndsTheRunWithTheErrorShownAndLogged) {
+    const StepFailure& failure = GetParam();
+    failure.inject();
+    OpenDialog();
+    Run();
+
+    Names events = Events();
+    ASSERT_GE(events.size(), failure.lastEvents.size());
+    EXPECT_EQ(failure.lastEvents,
+              Names(events.end() - static_cast<long>(failure.lastEvents.size()), events.end()));
+    EXPECT_EQ(Text(IDS_FAILED), Message());
+    EXPECT_EQ("Quit", ButtonText());
+    EXPECT_TRUE(Contains(LogLines(), failure.logLine)) << failure.logLine;
+    EXPECT_EQ(failure.registered, sim::PendingDeletes().size());
+    EXPECT_EQ(failure.registryCleaned, !sim::ValueExists(kRunKey, kRunValue));
+    EXPECT_TRUE(sim::KeyExists(kProductSubKey)); // the keys' step never ran
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, StepFailureTest,
+    ::testing::Values(
+        StepFailure{"CatalogNotListed",
+                    [] { sim::FailCatalogListing(WSANO_RECOVERY, 0, sim::Always); },
+                    {"STAGE 110", "RESULT 11003", "REFRESH"},
+                    "11003 ResetLspStack",
+                    0,
+                    false},
+        StepFailure{"FileNotRegistered",
+                    [] { sim::InjectFault("MoveFileExA", ERROR_ACCESS_DENIED); },
+                    {"STAGE 107", "RESULT 5", "REFRESH"},
+                    "0005 DeletePlanPath: C:\\PROGRAM FILES\\EXAMPLE SUITE\\README.TXT",
+                    3,
+                    false},
+        StepFailure{"ValueNotDeleted",
+                    [] { sim::InjectFault("SHDeleteValueA", ERROR_ACCESS_DENIED); },
+                    {"STAGE 108", "RESULT 5", "REFRESH"},
+                    "0005 DeletePlanValue: HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE\\PATH",
+                    4,
+                    true}),
+    [](const ::testing::TestParamInfo<StepFailure>& p) { return p.param.name; });
+
 struct SecurityCenterFault {
     const char* name;
     std::function<void()> inject;

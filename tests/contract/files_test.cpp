@@ -192,6 +192,14 @@ TEST_F(FilesContract, MoveRenamesAndReplacesOnlyOnRequest) {
     const std::string folder = MakeFolder("Folder");
     EXPECT_TRUE(MoveFileExA(folder.c_str(), Path("Renamed").c_str(), 0));
     EXPECT_NE(0u, Attributes(Path("Renamed")) & FILE_ATTRIBUTE_DIRECTORY);
+    // MoveFileA never replaces.
+    const std::string other = MakeFile("other.txt", "x");
+    SetLastError(contract::kMarker);
+    EXPECT_FALSE(MoveFileA(other.c_str(), to.c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    EXPECT_TRUE(MoveFileA(other.c_str(), Path("other.old.txt").c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, Attributes(other));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, Attributes(Path("other.old.txt")));
 }
 
 // Deletion at the next restart is recorded where Windows keeps it. Other test processes may

@@ -66,7 +66,8 @@ TEST_F(CleanupTest, NineXDeletesNowButNeverAnythingUnplannedOrLocked) {
     PlanFiles({"C:\\APP", "C:\\APP\\A.DLL", "C:\\APP\\IN_USE.DLL", "C:\\APP\\SUB",
                "C:\\APP\\SUB\\B.TXT", "C:\\KEEP", "C:\\KEEP\\PLANNED.TXT"});
 
-    EXPECT_EQ(m_engine.CleanupFiles(), 0u);
+    // The file held open is the one failure; the folders that still hold something are none.
+    EXPECT_EQ(m_engine.CleanupFiles(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
 
     EXPECT_FALSE(sim::Exists("C:\\APP\\A.DLL"));
     EXPECT_FALSE(sim::Exists("C:\\APP\\SUB"));
@@ -75,7 +76,8 @@ TEST_F(CleanupTest, NineXDeletesNowButNeverAnythingUnplannedOrLocked) {
     EXPECT_TRUE(sim::Exists("C:\\KEEP\\SPARED.TXT"));
     EXPECT_TRUE(sim::IsFolder("C:\\APP"));
     EXPECT_TRUE(sim::PendingDeletes().empty());
-    EXPECT_EQ(Log(), "0000 CleanupFiles: 7 files and folders\n");
+    EXPECT_EQ(Log(), "0032 DeletePlanPath: C:\\APP\\IN_USE.DLL\n"
+                     "0032 CleanupFiles: 7 files and folders\n");
 }
 
 TEST_F(CleanupTest, AJunctionGoesAsTheLinkItselfWithItsTargetUntouched) {
@@ -154,15 +156,25 @@ TEST_F(CleanupTest, DeletesTheDefaultValueAndNamedValuesOnly) {
     m_engine.m_planRegValues.Add("HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\");
     m_engine.m_planRegValues.Add("HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\PATH");
     m_engine.m_planRegValues.Add("HKEY_LOCAL_MACHINE\\SOFTWARE\\GONE\\PATH");
-    m_engine.m_planRegValues.Add("HKLM\\SOFTWARE\\VENDOR\\OTHER"); // no known root
+    // The value '"' of VENDOR: the text is split as stored, never normalised again.
+    sim::SetString(kVendor, "\"", "quote");
+    m_engine.m_planRegValues.Add("HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\\"");
+    // Items that cannot be split whole address nothing: refused, each with its own line.
+    m_engine.m_planRegValues.Add("HKLM\\SOFTWARE\\VENDOR\\OTHER"); // no full root name
     m_engine.m_planRegValues.Add("HKEY_CURRENT_USER\\SOFTWARE");   // no key path
+    m_engine.m_planRegValues.Add("HKEY_LOCAL_MACHINE\\SOFTWARE\\\\VENDOR\\OTHER");
+    m_engine.m_planRegValues.Add("HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\\\");
 
-    EXPECT_EQ(m_engine.CleanupRegValues(), 0u);
+    EXPECT_EQ(m_engine.CleanupRegValues(), static_cast<DWORD>(ERROR_INVALID_DATA));
 
     EXPECT_EQ(sim::ValueNames(kVendor), Paths{"OTHER"});
     EXPECT_TRUE(sim::ValueExists("HKEY_LOCAL_MACHINE\\SOFTWARE", "VENDOR"));
     EXPECT_TRUE(sim::ValueExists("HKEY_CURRENT_USER\\SOFTWARE", ""));
-    EXPECT_EQ(Log(), "0000 CleanupRegValues: 5 values\n");
+    EXPECT_EQ(Log(), "0013 DeletePlanValue: HKEY_CURRENT_USER\\SOFTWARE\n"
+                     "0013 DeletePlanValue: HKEY_LOCAL_MACHINE\\SOFTWARE\\\\VENDOR\\OTHER\n"
+                     "0013 DeletePlanValue: HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\\\\n"
+                     "0013 DeletePlanValue: HKLM\\SOFTWARE\\VENDOR\\OTHER\n"
+                     "0013 CleanupRegValues: 8 values\n");
 }
 
 TEST_F(CleanupTest, KeysGoBottomUpAndOnlyWhenNothingIsLeftInThem) {
@@ -173,14 +185,72 @@ TEST_F(CleanupTest, KeysGoBottomUpAndOnlyWhenNothingIsLeftInThem) {
     for (const char* key : {"", "\\GONE", "\\GONE\\DEEP", "\\GONE\\DEEP\\DEEPER", "\\HOLDS_KEY",
                             "\\HOLDS_VALUE", "\\HOLDS_DEFAULT", "\\MISSING"})
         m_engine.m_planRegKeys.Add((std::string(kVendor) + key).c_str());
+    // Texts that would name this empty, unplanned key once normalised: refused as they are.
+    sim::AddKey("HKLM\\SOFTWARE\\OTHER\\EMPTY");
+    m_engine.m_planRegKeys.Add("HKEY_LOCAL_MACHINE\\SOFTWARE\\OTHER\\\\EMPTY");
+    m_engine.m_planRegKeys.Add("HKEY_LOCAL_MACHINE\\SOFTWARE\\OTHER\\EMPTY\\");
 
-    EXPECT_EQ(m_engine.CleanupRegKeys(), 0u);
+    // What stays because it still holds something is no failure.
+    EXPECT_EQ(m_engine.CleanupRegKeys(), static_cast<DWORD>(ERROR_INVALID_DATA));
 
     EXPECT_EQ(sim::SubKeys(kVendor), (Paths{"HOLDS_DEFAULT", "HOLDS_KEY", "HOLDS_VALUE"}));
     EXPECT_TRUE(sim::KeyExists("HKLM\\SOFTWARE\\VENDOR\\HOLDS_KEY\\IGNORED"));
     EXPECT_EQ(sim::GetString("HKLM\\SOFTWARE\\VENDOR\\HOLDS_VALUE", "SPARED"), "x");
-    EXPECT_EQ(Log(), "0000 CleanupRegKeys: 8 keys\n");
+    EXPECT_TRUE(sim::KeyExists("HKLM\\SOFTWARE\\OTHER\\EMPTY"));
+    EXPECT_EQ(Log(), "0013 DeletePlanKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\OTHER\\EMPTY\\\n"
+                     "0013 DeletePlanKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\OTHER\\\\EMPTY\n"
+                     "0013 CleanupRegKeys: 10 keys\n");
 }
+
+struct ItemFault {
+    const char* name;
+    const char* operation; // fails once, after `after` calls that work
+    unsigned after;
+    DWORD (CUninstallEngine::*step)();
+    const char* failedItem;
+    const char* countLine;
+};
+
+// Each item is tried; the one that failed gets its line with its error, and the step ends with it.
+class CleanupFaultTest : public CleanupTest, public ::testing::WithParamInterface<ItemFault> {};
+
+TEST_P(CleanupFaultTest, EveryItemIsTriedAndTheFailureIsReported) {
+    const ItemFault& fault = GetParam();
+    PlanNumberedFiles(3);
+    for (const char* name : {"A", "B", "C"}) {
+        sim::SetString(kVendor, name, "x");
+        m_engine.m_planRegValues.Add((std::string(kVendor) + "\\" + name).c_str());
+        sim::AddKey((std::string(kVendor) + "\\K" + name).c_str());
+        m_engine.m_planRegKeys.Add((std::string(kVendor) + "\\K" + name).c_str());
+    }
+    sim::InjectFault(fault.operation, ERROR_ACCESS_DENIED, fault.after);
+
+    EXPECT_EQ((m_engine.*fault.step)(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Log(), std::string("0005 ") + fault.failedItem + "\n" + fault.countLine + "\n");
+    // The other two went.
+    if (fault.step == &CUninstallEngine::CleanupFiles)
+        EXPECT_EQ(sim::PendingDeletes().size(), 2u);
+    else if (fault.step == &CUninstallEngine::CleanupRegValues)
+        EXPECT_EQ(sim::ValueNames(kVendor).size(), 1u);
+    else
+        EXPECT_EQ(sim::SubKeys(kVendor).size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, CleanupFaultTest,
+    ::testing::Values(
+        ItemFault{"Registration", "MoveFileExA", 1, &CUninstallEngine::CleanupFiles,
+                  "DeletePlanPath: C:\\APP\\F01.TXT", "0005 CleanupFiles: 3 files and folders"},
+        ItemFault{"Value", "SHDeleteValueA", 0, &CUninstallEngine::CleanupRegValues,
+                  "DeletePlanValue: HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\A",
+                  "0005 CleanupRegValues: 3 values"},
+        ItemFault{"KeyLookedAt", "RegOpenKeyExA", 2, &CUninstallEngine::CleanupRegKeys,
+                  "DeletePlanKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\KA",
+                  "0005 CleanupRegKeys: 3 keys"},
+        ItemFault{"KeyRemoved", "SHDeleteEmptyKeyA", 0, &CUninstallEngine::CleanupRegKeys,
+                  "DeletePlanKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\KC",
+                  "0005 CleanupRegKeys: 3 keys"}),
+    [](const ::testing::TestParamInfo<ItemFault>& p) { return p.param.name; });
 
 TEST_F(CleanupTest, AKeyPathTooLongForTheBufferIsNotCutToAShorterKey) {
     // The cut path would be exactly this empty, unplanned key.

@@ -12,10 +12,22 @@ namespace {
 
 class LogFileTest : public EngineTest {};
 
-TEST_F(LogFileTest, LogIsCreatedAnewBesideTheProgram) {
+const char kOldLog[] = "C:\\Tools\\Kelvane.old.log";
+
+// The temporary folder's log: the same name as beside the program.
+std::string TempLog() {
+    char temp[MAX_PATH] = "";
+    GetTempPathA(sizeof(temp), temp);
+    return std::string(temp) + "Kelvane.log";
+}
+
+TEST_F(LogFileTest, LogIsCreatedAnewBesideTheProgramAndThePreviousOneIsKept) {
     sim::AddFile(kLog, "old run\r\n");
+    sim::AddFile(kOldLog, "older run\r\n");
     OpenLogFile(nullptr, FALSE, nullptr);
     EXPECT_EQ((Lines{"Kelvane v.1.1.213.0 DEBUG"}), LogLines());
+    // One generation: the run before the previous one is gone.
+    EXPECT_EQ("old run\r\n", sim::FileContent(kOldLog));
     // Every line carries the date and time in front: "YY/MM/DD hh:mm:ss" and a tab.
     std::string content = sim::FileContent(kLog);
     ASSERT_GT(content.size(), 18u);
@@ -66,6 +78,17 @@ TEST_F(LogFileTest, AppendKeepsThePreviousRun) {
     sim::AddFile(kLog, "old run\r\n");
     OpenLogFile(nullptr, TRUE, nullptr);
     EXPECT_EQ((Lines{"old run", "Kelvane v.1.1.213.0 DEBUG"}), LogLines());
+    EXPECT_FALSE(sim::Exists(kOldLog));
+
+    // A new log whose predecessor cannot be put aside (the old generation is held open) is
+    // appended to it rather than erase it.
+    TraceResetForTests();
+    sim::AddFile(kOldLog, "older run\r\n");
+    sim::LockFile(kOldLog);
+    OpenLogFile(nullptr, FALSE, nullptr);
+    EXPECT_EQ((Lines{"old run", "Kelvane v.1.1.213.0 DEBUG", "Kelvane v.1.1.213.0 DEBUG"}),
+              LogLines());
+    EXPECT_EQ("older run\r\n", sim::FileContent(kOldLog));
 }
 
 TEST_F(LogFileTest, BaseNameIsCutBeforeTheLastDotOfTheFileNameOnly) {
@@ -115,9 +138,9 @@ TEST_F(LogFileTest, MissingFolderFallsBackToTheProgramFolder) {
 }
 
 TEST_F(LogFileTest, NameThatWouldNotFitLeavesTheRunWithoutALog) {
-    // The base name alone: 256 characters and ".log" exceed 259.
+    // The base name alone: 256 characters and ".log" exceed 259, in any folder.
     const std::string longBase = "C:\\" + std::string(256, 'k');
-    // Folder and base name together: 204 + 55 + 4 characters.
+    // Folder and base name together: 204 + 55 + 4 characters; in the temporary folder it fits.
     const std::string longFolder = "C:\\" + std::string(200, 'D') + "\\" + std::string(55, 'k');
     for (const std::string& program : {longBase, longFolder}) {
         TraceResetForTests();
@@ -125,10 +148,35 @@ TEST_F(LogFileTest, NameThatWouldNotFitLeavesTheRunWithoutALog) {
         sim::SetModulePath(program.c_str());
         sim::AddFolder(program.substr(0, program.rfind('\\')).c_str());
         OpenLogFile(nullptr, FALSE, nullptr);
-        EXPECT_EQ(nullptr, TraceGetLog());
         EXPECT_FALSE(sim::Exists((program + ".log").c_str()));
-        EXPECT_EQ("", sim::DebugOutput());
+        if (program == longBase) {
+            EXPECT_EQ(nullptr, TraceGetLog());
+            EXPECT_EQ("", sim::DebugOutput());
+        } else {
+            char temp[MAX_PATH] = "";
+            GetTempPathA(sizeof(temp), temp);
+            std::string log = temp + std::string(55, 'k') + ".log";
+            EXPECT_EQ(Lines{std::string(55, 'k') + " v.1.1.213.0 DEBUG"}, LogLines(log.c_str()));
+        }
     }
+}
+
+// A read-only share or a CD: the log goes to the temporary folder under the same name, and the
+// previous one there is kept as well.
+TEST_F(LogFileTest, LogThatCannotBeCreatedBesideTheProgramGoesToTheTemporaryFolder) {
+    sim::AddFile(TempLog().c_str(), "old run\r\n");
+    sim::InjectFault("fopen", ERROR_ACCESS_DENIED);
+    OpenLogFile(nullptr, FALSE, nullptr);
+    EXPECT_FALSE(sim::Exists(kLog));
+    EXPECT_EQ((Lines{"Kelvane v.1.1.213.0 DEBUG"}), LogLines(TempLog().c_str()));
+    std::string oldLog = TempLog().substr(0, TempLog().size() - 4) + ".old.log";
+    EXPECT_EQ("old run\r\n", sim::FileContent(oldLog.c_str()));
+
+    // Nowhere to write: the run goes on without a log.
+    TraceResetForTests();
+    sim::InjectFault("fopen", ERROR_ACCESS_DENIED, 0, sim::Always);
+    OpenLogFile(nullptr, FALSE, nullptr);
+    EXPECT_EQ(nullptr, TraceGetLog());
 }
 
 TEST_F(LogFileTest, LongestNameThatFitsGetsItsLog) {

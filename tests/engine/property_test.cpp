@@ -98,6 +98,8 @@ struct Run {
     StringSet planPlaces; // where the planned files really are, links resolved
     // What the plan step refused to plan (protected places), from its log lines.
     StringSet refusedKeys, refusedPaths;
+    // The cleanup's lines for items it could not handle ("0032 DeletePlanPath: ...").
+    StringSet itemFailures;
 
     // Where a path really is: beneath a link, the place the link leads to.
     std::string Physical(const std::string& path) const {
@@ -122,6 +124,8 @@ void SplitRefusals(Run& run) {
             run.refusedKeys.insert(Upper(line.substr(kKey.size())));
         else if (path && step == "PopulateRemoveRegList")
             run.refusedPaths.insert(Upper(line.substr(kPath.size())));
+        else if (line.size() > 16 && line.compare(4, 11, " DeletePlan") == 0)
+            run.itemFailures.insert(line);
         else
             kept.push_back(line);
         if (!key && !path && line.size() > 5)
@@ -530,7 +534,15 @@ void CheckLog(const Run& run, const std::string& profileText) {
                  run.planFiles.size());
         expected.push_back(line);
         expected.push_back("0000 ResetLspStack");
-        snprintf(line, sizeof line, "0000 CleanupFiles: %zu files and folders",
+        // On 9x a planned file that another program holds open stays: its own line, and the
+        // step ends with that error. Nothing else fails on these machines.
+        StringSet failures;
+        for (const std::string& path : run.planFiles)
+            if (run.win9x && run.locked.count(path))
+                failures.insert("0032 DeletePlanPath: " + path);
+        EXPECT_EQ(failures, run.itemFailures);
+        snprintf(line, sizeof line, "%04d CleanupFiles: %zu files and folders",
+                 failures.empty() ? 0 : static_cast<int>(ERROR_SHARING_VIOLATION),
                  run.planFiles.size());
         expected.push_back(line);
         snprintf(line, sizeof line, "0000 CleanupRegValues: %zu values", run.planValues.size());
@@ -594,8 +606,11 @@ bool CheckCase(uint32_t seed, uint32_t index, bool win9x, Tally& tally) {
                 ++tally.throughLinks;
                 break;
             }
-        for (DWORD result : run.stageResults)
-            EXPECT_EQ(0u, result) << "a stage failed without a cancel";
+        for (size_t i = 0; i < run.stageResults.size(); ++i) {
+            // CleanupFiles (the fourth) fails when a planned file is held open (see CheckLog).
+            DWORD expected = i == 3 && !run.itemFailures.empty() ? ERROR_SHARING_VIOLATION : 0;
+            EXPECT_EQ(expected, run.stageResults[i]) << "stage " << i << " without a cancel";
+        }
         CheckPlan(run);
         CheckFiles(run);
         CheckRegistry(run);

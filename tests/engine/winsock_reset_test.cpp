@@ -17,6 +17,10 @@ const GUID kChains = {0x2E3D4C5B, 0x6F70, 0x4182, {0x93, 0xA4, 0xB5, 0xC6, 0xD7,
 
 using Guids = std::vector<GUID>;
 
+// The log text of the two providers: "{GUID}" as the catalog's GUID reads.
+const char kLayeredText[] = "{1D2C3B4A-5E6F-4071-8293-A4B5C6D7E8F9}";
+const char kChainsText[] = "{2E3D4C5B-6F70-4182-93A4-B5C6D7E8F90A}";
+
 class WinsockResetTest : public runtimetest::RuntimeTest {
 protected:
     static bool OnlyBaseProviders() {
@@ -52,40 +56,69 @@ TEST_F(WinsockResetTest, BaseProvidersOnlyTakeOnePass) {
 
 TEST_F(WinsockResetTest, ALayeredProviderAndItsChainsGoInPassOne) {
     sim::AddLayeredProvider(kLayered, 2);
+    sim::SetProviderPath(kLayered, L"%ProgramFiles%\\Example Suite\\exlsp.dll");
 
     EXPECT_EQ(m_engine.ResetLspStack(), 0u);
-    // One request per entry of the first snapshot; the repeats fail and are ignored.
+    // One request per entry of the first snapshot; the repeats fail and are ignored, and only
+    // the removal itself is logged, with what the catalog says of the provider.
     EXPECT_EQ(sim::DeinstallRequests(), (Guids{kLayered, kLayered, kLayered}));
     EXPECT_EQ(sim::CallCount("WSCEnumProtocols"), 4u);
     EXPECT_TRUE(OnlyBaseProviders());
+    EXPECT_EQ(Log(), std::string("0000 DeinstallProvider: Layered provider, ") + kLayeredText +
+                         ", %ProgramFiles%\\Example Suite\\exlsp.dll\n"
+                         "0000 ResetLspStack\n");
 }
 
 TEST_F(WinsockResetTest, EachGuidIsRemovedByTheEntryThatBearsIt) {
     DWORD layered = sim::AddLayeredProvider(kLayered);
     DWORD base = sim::CatalogEntries().front().dwCatalogEntryId;
-    sim::AddProtocolChain(kChains, {layered, base});
+    DWORD chainId = sim::AddProtocolChain(kChains, {layered, base});
 
     EXPECT_EQ(m_engine.ResetLspStack(), 0u);
     EXPECT_EQ(sim::DeinstallRequests(), (Guids{kLayered, kChains}));
     EXPECT_TRUE(OnlyBaseProviders());
+    std::string chain = "Layered chain " + std::to_string(chainId);
+    EXPECT_EQ(Log(), std::string("0000 DeinstallProvider: Layered provider, ") + kLayeredText +
+                         ", %SystemRoot%\\system32\\lsp.dll\n"
+                         "0000 DeinstallProvider: " +
+                         chain + ", " + kChainsText +
+                         ", %SystemRoot%\\system32\\lsp.dll\n"
+                         "0000 ResetLspStack\n");
 }
 
-TEST_F(WinsockResetTest, ARemovalThatAlwaysFailsIsTriedInExactlyFivePasses) {
-    sim::AddLayeredProvider(kLayered);
-    sim::FailProviderRemoval(kLayered);
+// A provider that stays registered while its library goes at the restart would break the
+// network: the step fails, and a cancel does not hide that.
+TEST_F(WinsockResetTest, ARemovalThatAlwaysFailsIsTriedInExactlyFivePassesAndFailsTheStep) {
+    sim::AddLayeredProvider(kLayered, 1);
+    sim::FailProviderRemoval(kLayered, WSAEACCES);
+    CancelNow();
 
-    EXPECT_EQ(m_engine.ResetLspStack(), 0u);
-    EXPECT_EQ(sim::DeinstallRequests(), Guids(5, kLayered));
-    EXPECT_EQ(Log(), "0000 ResetLspStack\n");
+    EXPECT_EQ(m_engine.ResetLspStack(), static_cast<DWORD>(WSAEACCES));
+    EXPECT_EQ(sim::DeinstallRequests(), Guids(10, kLayered));
+    std::string line = std::string("10013 DeinstallProvider: Layered provider, ") + kLayeredText +
+                       ", %SystemRoot%\\system32\\lsp.dll\n";
+    std::string log;
+    for (int pass = 0; pass < 5; ++pass)
+        log += line; // once per pass: the repeat for the chain is not logged again
+    EXPECT_EQ(Log(), log + "10013 ResetLspStack\n");
 }
 
-TEST_F(WinsockResetTest, AFailedListingRemovesNothing) {
+TEST_F(WinsockResetTest, ACatalogThatCannotBeListedFailsTheStep) {
     sim::AddLayeredProvider(kLayered);
     sim::FailCatalogListing();
 
-    EXPECT_EQ(m_engine.ResetLspStack(), 0u);
+    EXPECT_EQ(m_engine.ResetLspStack(), static_cast<DWORD>(WSANO_RECOVERY));
     EXPECT_EQ(sim::CallCount("WSCEnumProtocols"), 1u);
     EXPECT_TRUE(sim::DeinstallRequests().empty());
+    EXPECT_EQ(Log(), "11003 ResetLspStack\n");
+
+    // Also after a pass that removed something: the outcome cannot be known.
+    TraceResetForTests();
+    sim::Reset();
+    sim::AddLayeredProvider(kLayered);
+    sim::FailCatalogListing(WSAEACCES, 2, sim::Once);
+    EXPECT_EQ(m_engine.ResetLspStack(), static_cast<DWORD>(WSAEACCES));
+    EXPECT_EQ(sim::DeinstallRequests(), Guids{kLayered});
 }
 
 TEST_F(WinsockResetTest, ACancelIsReportedOnlyAfterTheRemovals) {
@@ -95,7 +128,9 @@ TEST_F(WinsockResetTest, ACancelIsReportedOnlyAfterTheRemovals) {
     EXPECT_EQ(m_engine.ResetLspStack(), static_cast<DWORD>(ERROR_CANCELLED));
     EXPECT_TRUE(OnlyBaseProviders());
     EXPECT_EQ(StateReads(), 1);
-    EXPECT_EQ(Log(), "1223 ResetLspStack\n");
+    EXPECT_EQ(Log(), std::string("0000 DeinstallProvider: Layered provider, ") + kLayeredText +
+                         ", %SystemRoot%\\system32\\lsp.dll\n"
+                         "1223 ResetLspStack\n");
 }
 
 } // namespace

@@ -62,19 +62,6 @@ echo readme > "$product/readme.txt"
 values_left() { "$run" reg query "$key" /s 2>/dev/null | grep -c 'REG_SZ'; }
 [ "$(values_left)" = "$total" ] || fail "the product key does not hold $total values"
 
-# The process of this prefix's Kelvane.exe from this folder, by its id.
-program_pid() {
-  local pid
-  for pid in $(pgrep -f 'kvtest\\crash_safety\\Kelvane.exe' 2>/dev/null); do
-    # The starters name the program too; only the program's own command begins with it.
-    case "$(tr '\0' '\n' < "/proc/$pid/cmdline" 2>/dev/null | head -1)" in
-    *'\Kelvane.exe') ;;
-    *) continue ;;
-    esac
-    tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && { echo "$pid"; return; }
-  done
-}
-
 start_run() {
   "$run" $desktop 'C:\kvtest\crash_safety\Kelvane.exe' >/dev/null 2>&1 &
   sleep 3
@@ -123,7 +110,7 @@ check_log() {
 
 # 1. The first run, killed in the registry cleanup.
 start_run
-pid=$(program_pid)
+pid=$(program_pid 'kvtest\\crash_safety\\Kelvane.exe')
 [ -n "$pid" ] || fail "the program's process was not found"
 for _ in $(seq 1 3000); do
   grep -q 'CleanupFiles:' "$log" 2>/dev/null && break

@@ -1,9 +1,11 @@
 // A small Win32 driver for the real window: finds the main dialog, reads its message line, status
-// area and button, presses the button, answers the confirmation box, opens the About box and
-// waits for states. One step per run: "driver -o RESULT-FILE STEP [ARGS] [TIMEOUT-MS]". It is
-// started on the program's virtual desktop, where the starter does not wait for it, so it appends
-// what it read and, last, "exit=N" to the result file.
+// area and button, presses the button, answers the confirmation box, acknowledges a notice box,
+// opens the About box and waits for states. One step per run: "driver -o RESULT-FILE STEP [ARGS]
+// [TIMEOUT-MS]". It is started on the program's virtual desktop, where the starter does not wait
+// for it, so it appends what it read and, last, "exit=N" to the result file.
 #include <windows.h>
+
+#include <sddl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -75,18 +77,54 @@ int WaitButton(HWND dialog, const char* text, DWORD timeout) {
     return 3;
 }
 
+// The text of a message box: its first static control that holds any (the icon's is empty).
+std::string BoxText(HWND box) {
+    HWND text = FindWindowExA(box, nullptr, "Static", nullptr);
+    while (text && Text(text).empty())
+        text = FindWindowExA(box, text, "Static", nullptr);
+    return Text(text);
+}
+
 int Answer(bool yes, DWORD timeout) {
     HWND box = WaitWindow("Notification!", timeout);
     if (!box) {
         fprintf(Out(), "no confirmation box\n");
         return 4;
     }
-    HWND text = FindWindowExA(box, nullptr, "Static", nullptr);
-    while (text && Text(text).empty())
-        text = FindWindowExA(box, text, "Static", nullptr);
-    PrintValue("confirm", Text(text));
+    PrintValue("confirm", BoxText(box));
     PostMessageA(GetDlgItem(box, yes ? IDYES : IDNO), BM_CLICK, 0, 0);
     return 0;
+}
+
+// A message box of the program that only informs ("Notification!" with an OK button): its text,
+// then OK.
+int Notice(DWORD timeout) {
+    HWND box = WaitWindow("Notification!", timeout);
+    if (!box || !GetDlgItem(box, IDOK)) {
+        fprintf(Out(), "no notice box\n");
+        return 7;
+    }
+    PrintValue("notice", BoxText(box));
+    PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    return 0;
+}
+
+// Makes a key of HKEY_CURRENT_USER refuse (deny) or again allow (allow) the setting and deleting
+// of its values to everyone: an item the program cannot delete.
+int KeyAccess(const char* path, bool deny) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, READ_CONTROL | WRITE_DAC, &key)) {
+        fprintf(Out(), "cannot open %s\n", path);
+        return 8;
+    }
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    bool done = ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                    deny ? "D:(D;;0x2;;;WD)(A;;KA;;;WD)" : "D:(A;;KA;;;WD)", SDDL_REVISION_1,
+                    &descriptor, nullptr) &&
+                RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    RegCloseKey(key);
+    return done ? 0 : 8;
 }
 
 int About(HWND dialog, DWORD timeout) {
@@ -142,8 +180,9 @@ int main(int argc, char** argv) {
 
 int Run(int argc, char** argv) {
     if (argc < 2) {
-        fprintf(stderr, "usage: driver read|click|escape|wait-button TEXT|answer yes|no|about|"
-                        "close-about|wait-gone [timeout-ms]\n");
+        fprintf(stderr,
+                "usage: driver read|click|escape|wait-button TEXT|answer yes|no|about|"
+                "close-about|wait-gone|notice|deny-values KEY|allow-values KEY [timeout-ms]\n");
         return 2;
     }
     std::string step = argv[1];
@@ -158,6 +197,10 @@ int Run(int argc, char** argv) {
         return CloseAbout();
     if (step == "wait-gone")
         return WaitGone(timeout);
+    if (step == "notice")
+        return Notice(timeout);
+    if ((step == "deny-values" || step == "allow-values") && argc >= 3)
+        return KeyAccess(argv[2], step == "deny-values");
 
     HWND dialog = WaitWindow(kMainCaption, timeout);
     if (!dialog) {

@@ -55,3 +55,17 @@ step() {
 # The value of one reading of the last step (the driver writes CR LF line ends).
 reading() { tr -d '\r' < "$result" | grep "^$1=" | head -1 | cut -d= -f2-; }
 shot() { import -window root "$out/$1.png" 2>/dev/null; }
+
+# program_pid PATTERN: the id of this prefix's program whose path matches PATTERN (a pgrep
+# pattern, e.g. 'kvtest\\crash_safety\\Kelvane.exe'); nothing when it does not run.
+program_pid() {
+  local pid
+  for pid in $(pgrep -f "$1" 2>/dev/null); do
+    # The starters name the program too; only the program's own command begins with it.
+    case "$(tr '\0' '\n' < "/proc/$pid/cmdline" 2>/dev/null | head -1)" in
+    *'\Kelvane.exe') ;;
+    *) continue ;;
+    esac
+    tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && { echo "$pid"; return; }
+  done
+}

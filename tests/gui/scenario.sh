@@ -1,7 +1,8 @@
 #!/bin/bash
 # One GUI scenario: the real Kelvane.exe in a throwaway Wine prefix on a virtual desktop under
 # Xvfb, driven by kv_gui_driver.exe; screenshots and the driver's readings go to OUT-DIR.
-# usage: scenario.sh full_run|decline|missing_section|cancel|about KELVANE.EXE DRIVER.EXE OUT-DIR
+# usage: scenario.sh full_run|decline|missing_section|cancel|about|second_start|failed_deletion
+#        KELVANE.EXE DRIVER.EXE OUT-DIR
 set -u
 scenario=$1 kelvane=$2 driver=$3 out=$4
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -143,6 +144,56 @@ about)
   case "$(reading about)" in *'Uninstallation Tool  Version 1.01'*) ;; *) fail "About text";; esac
   step close-about
   step escape; step wait-gone 20000 || fail "ESC did not close the dialog"
+  ;;
+second_start)
+  # A second copy, started from another folder while the first window is up, says so and ends
+  # without changing anything; the first one runs on. Two runs of the first keep the previous log.
+  printf '[service 1]\n[registry key 1]\n[registry value 1]\n[file 1]\n' > "$appdir/Kelvane.cfg"
+  mkdir -p "$appdir/other"
+  cp "$kelvane" "$appdir/other/Kelvane.exe"; cp "$appdir/Kelvane.cfg" "$appdir/other/"
+  start_program
+  "$run" $desktop "C:\\kvtest\\$scenario\\other\\Kelvane.exe" >/dev/null 2>&1 &
+  step notice 30000 || { shot no-notice; fail "the second copy did not say why it ends"; }
+  case "$(reading notice)" in *'Another copy of the Uninstallation Tool is running'*) ;; *) fail "refusal text";; esac
+  second="kvtest\\\\$scenario\\\\other\\\\Kelvane.exe"
+  for _ in $(seq 1 100); do [ -n "$(program_pid "$second")" ] || break; sleep 0.2; done
+  [ -n "$(program_pid "$second")" ] && fail "the second copy did not end"
+  [ -e "$appdir/other/Kelvane.log" ] && fail "the second copy wrote a log"
+  step read; shot first-still-up
+  [ "$(reading button)" = Start ] || fail "the first window changed"
+  for round in 1 2; do
+    step click || fail click
+    step answer yes 30000 || fail "no confirmation box (run $round)"
+    step wait-button Restart 60000 || fail "did not reach Restart (run $round)"
+    step escape; step wait-gone 20000 || fail "ESC did not close the dialog (run $round)"
+    cp "$appdir/Kelvane.log" "$out/run$round.log"
+    # Once the first copy has ended, a copy starts again.
+    [ "$round" = 1 ] && start_program
+  done
+  cmp -s "$out/run1.log" "$appdir/Kelvane.old.log" || fail "the previous run's log was not kept as Kelvane.old.log"
+  grep -q '0000 CleanupRegKeys: 0 keys' "$appdir/Kelvane.log" || fail "the new log"
+  ;;
+failed_deletion)
+  # A value the system refuses to delete: every other value still goes, the log names the one
+  # that stayed, and the run ends failed with the error on the screen; no key is touched.
+  install_product; profile_full
+  settings='Software\Example Suite GUI\Settings'
+  start_program
+  step deny-values "$settings" || fail "could not make the value undeletable"
+  step click || fail click
+  step answer yes 30000 || fail "no confirmation box"
+  step wait-button Quit 60000 || fail "did not reach Quit"
+  step read; shot failed
+  [ "$(reading message)" = 'Uninstallation process failed' ] || fail "failed message"
+  case "$(reading status)" in *' -- Cleaning up registry... Access denied'*|*' -- Cleaning up registry... Access is denied'*) ;; *) fail "the registry stage should show the error";; esac
+  step allow-values "$settings"
+  log=$appdir/Kelvane.log
+  grep -qF '0005 DeletePlanValue: HKEY_CURRENT_USER\SOFTWARE\EXAMPLE SUITE GUI\SETTINGS\LEVEL' "$log" || fail "no line for the value that stayed"
+  grep -q '0005 CleanupRegValues: 3 values' "$log" || fail "the values' count line"
+  grep -q 'CleanupRegKeys' "$log" && fail "the keys were handled after a failed value"
+  reg_has 'HKCU\Software\Example Suite GUI\Settings' Level || fail "the undeletable value went"
+  reg_has 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' ExampleSuiteGuiTray && fail "the other values should still go"
+  step click; step wait-gone 20000 || fail "Quit did not close the dialog"
   ;;
 *) echo "unknown scenario $scenario"; exit 2 ;;
 esac

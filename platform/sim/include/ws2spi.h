@@ -6,3 +6,7 @@
 int WINAPI WSCEnumProtocols(LPINT protocols, LPWSAPROTOCOL_INFOW buffer, LPDWORD bufferLength,
                             LPINT error);
 int WINAPI WSCDeinstallProvider(LPGUID providerId, LPINT error);
+// The provider library's path as the catalog stores it (environment variables unexpanded); the
+// length is in characters, in and out. WSAEINVAL for a GUID the catalog does not hold, WSAEFAULT
+// with the needed length when the buffer is too short.
+int WINAPI WSCGetProviderPath(LPGUID providerId, WCHAR* path, LPINT length, LPINT error);

@@ -29,6 +29,38 @@ UINT WINAPI GetACP(void) {
     return g_codePage;
 }
 
+int WINAPI WideCharToMultiByte(UINT, DWORD, LPCWSTR text, int length, LPSTR out, int size,
+                               LPCSTR defaultChar, LPBOOL usedDefault) {
+    if (!text || size < 0 || (size > 0 && !out)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (length < 0) {
+        length = 0;
+        while (text[length])
+            ++length;
+        ++length; // with the terminator
+    }
+    const WCHAR highest = g_codePage == 1252 ? 0xFF : 0x7F;
+    if (usedDefault)
+        *usedDefault = FALSE;
+    for (int i = 0; i < length; ++i) {
+        if (size > 0 && i >= size) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return 0;
+        }
+        char c = static_cast<char>(text[i]);
+        if (text[i] < 0 || text[i] > highest) {
+            c = defaultChar ? *defaultChar : '?';
+            if (usedDefault)
+                *usedDefault = TRUE;
+        }
+        if (size > 0)
+            out[i] = c;
+    }
+    return length;
+}
+
 BOOL WINAPI IsDBCSLeadByte(BYTE c) {
     // Shift-JIS lead bytes.
     return g_codePage == 932 && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC));

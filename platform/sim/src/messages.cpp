@@ -95,6 +95,7 @@ int Retrieve(MSG* msg, HWND filter, UINT first, UINT last, const std::function<b
         if (windowFilter && !FindLocked(filter))
             return -1;
         Queue& queue = QueueLocked(self);
+        queue.lastLook = std::chrono::steady_clock::now();
         if (!queue.sent.empty())
             continue;
         if (TakeLocked(self, msg, filter, first, last, kAllTypes, true))
@@ -245,6 +246,7 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT rem
     if (types & (QS_HOTKEY | QS_TIMER))
         types |= QS_POSTMESSAGE;
     Hold hold(Lock());
+    simwin::QueueLocked(GetCurrentThreadId()).lastLook = std::chrono::steady_clock::now();
     if (window && window != reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)) &&
         !simwin::FindLocked(window)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);

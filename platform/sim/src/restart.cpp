@@ -129,6 +129,22 @@ void CarryOut(const Operation& operation) {
     Move(node, to.c_str(), replace);
 }
 
+// Moves an entry at once (machine lock held, paths checked); the last error set on failure.
+BOOL RenameNow(const char* existing, const char* newName, bool replace) {
+    DWORD error = 0;
+    simfs::Node* node = simfs::Find(existing, &error);
+    if (!node || !node->parent || node->locked) {
+        SetLastError(!node ? error : node->locked ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    error = Move(node, newName, replace);
+    if (error) {
+        SetLastError(error);
+        return FALSE;
+    }
+    return TRUE;
+}
+
 } // namespace
 
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
@@ -151,17 +167,18 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    simfs::Node* node = simfs::Find(existing, &error);
-    if (!node || !node->parent || node->locked) {
-        SetLastError(!node ? error : node->locked ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    error = Move(node, newName, (flags & MOVEFILE_REPLACE_EXISTING) != 0);
-    if (error) {
+    return RenameNow(existing, newName, (flags & MOVEFILE_REPLACE_EXISTING) != 0);
+}
+
+BOOL WINAPI MoveFileA(LPCSTR existing, LPCSTR newName) {
+    simcore::Guard guard(simcore::MachineLock());
+    DWORD error = 0;
+    if (simcore::Faulted("MoveFileA", &error) || (error = simfs::CheckPath(existing)) != 0 ||
+        (error = simfs::CheckPath(newName)) != 0) {
         SetLastError(error);
         return FALSE;
     }
-    return TRUE;
+    return RenameNow(existing, newName, false);
 }
 
 namespace simrestart {

@@ -88,6 +88,16 @@ bool WaitForIdle(HWND window, DWORD timeoutMs) {
     });
 }
 
+bool IsNotResponding(HWND window, DWORD afterMs) {
+    Hold hold(Lock());
+    auto found = simwin::FindLocked(window);
+    if (!found)
+        return false;
+    const simwin::Queue& queue = simwin::QueueLocked(found->thread);
+    return !queue.idle &&
+           std::chrono::steady_clock::now() - queue.lastLook > std::chrono::milliseconds(afterMs);
+}
+
 std::string WindowText(HWND window) {
     Hold hold(Lock());
     auto found = simwin::FindLocked(window);

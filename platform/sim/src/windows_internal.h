@@ -5,6 +5,7 @@
 
 #include "sim/control_windows.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -66,6 +67,8 @@ struct Queue {
     DWORD changed = 0; // QS_ bits of input that arrived since the thread last looked
     HWND focus = nullptr;
     bool idle = false; // blocked in a message wait with nothing to retrieve
+    // When the thread last looked at its queue (a message retrieval or a peek), in real time.
+    std::chrono::steady_clock::time_point lastLook = std::chrono::steady_clock::now();
 };
 
 // One lock guards all window-system state. It is never held while a window procedure, a test

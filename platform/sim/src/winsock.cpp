@@ -9,6 +9,7 @@
 #include <cstring>
 #include <cwchar>
 #include <map>
+#include <string>
 
 namespace {
 
@@ -23,6 +24,7 @@ struct Catalog {
     bool growOnSizing = false;
     std::vector<std::pair<GUID, int>> failingRemovals;
     std::vector<GUID> deinstallRequests;
+    std::vector<std::pair<GUID, std::wstring>> paths;
 };
 
 WSAPROTOCOL_INFOW NewEntry(Catalog& catalog, const GUID& id, int chainLen, const wchar_t* name) {
@@ -169,6 +171,11 @@ void GrowCatalogBetweenCalls() {
     State().growOnSizing = true;
 }
 
+void SetProviderPath(const GUID& id, const wchar_t* path) {
+    simcore::Guard guard(simcore::MachineLock());
+    State().paths.push_back({id, path ? path : L""});
+}
+
 void FailProviderRemoval(const GUID& id, int error) {
     simcore::Guard guard(simcore::MachineLock());
     State().failingRemovals.push_back({id, error});
@@ -219,6 +226,38 @@ int WINAPI WSCDeinstallProvider(LPGUID providerId, LPINT error) {
         it = it->ProviderId == *providerId ? catalog.entries.erase(it) : it + 1;
     if (catalog.entries.size() == before)
         return Error(error, WSAEINVAL);
+    if (error)
+        *error = 0;
+    return 0;
+}
+
+int WINAPI WSCGetProviderPath(LPGUID providerId, WCHAR* path, LPINT length, LPINT error) {
+    simcore::Guard guard(simcore::MachineLock());
+    DWORD fault = 0;
+    if (simcore::Faulted("WSCGetProviderPath", &fault))
+        return Error(error, static_cast<int>(fault));
+    if (!providerId || !length)
+        return Error(error, WSAEFAULT);
+    const Catalog& catalog = State();
+    const WSAPROTOCOL_INFOW* held = nullptr;
+    for (const auto& entry : catalog.entries)
+        if (entry.ProviderId == *providerId)
+            held = &entry;
+    if (!held)
+        return Error(error, WSAEINVAL);
+    std::wstring stored = held->ProtocolChain.ChainLen == BASE_PROTOCOL
+                              ? L"%SystemRoot%\\system32\\mswsock.dll"
+                              : L"%SystemRoot%\\system32\\lsp.dll";
+    for (const auto& known : catalog.paths)
+        if (known.first == *providerId)
+            stored = known.second;
+    int needed = static_cast<int>(stored.size()) + 1;
+    if (!path || *length < needed) {
+        *length = needed;
+        return Error(error, WSAEFAULT);
+    }
+    wcscpy(path, stored.c_str());
+    *length = needed;
     if (error)
         *error = 0;
     return 0;

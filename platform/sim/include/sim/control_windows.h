@@ -76,6 +76,10 @@ bool WaitForDialogClosed(HWND dialog, DWORD timeoutMs = 5000);
 // message posted before the call has been handled. False on timeout or when the window is gone.
 bool WaitForIdle(HWND window, DWORD timeoutMs = 5000);
 
+// True when the system would show the window as not responding: its thread neither waits for
+// messages nor has looked at its queue (a message retrieval or a peek) for `afterMs` of real time.
+bool IsNotResponding(HWND window, DWORD afterMs = 5000);
+
 // Read directly, without sending messages, from any thread.
 std::string WindowText(HWND window);
 std::string ControlText(HWND dialog, int id);

@@ -22,6 +22,10 @@ DWORD AddLayeredProvider(const GUID& id, int chains = 0);
 // returns its catalog entry id, or 0 when the chain length is out of range.
 DWORD AddProtocolChain(const GUID& id, const std::vector<DWORD>& entries);
 
+// The library path WSCGetProviderPath reports for a GUID. Without one, base providers report
+// "%SystemRoot%\system32\mswsock.dll" and every other GUID "%SystemRoot%\system32\lsp.dll".
+void SetProviderPath(const GUID& id, const wchar_t* path);
+
 // The catalog as WSCEnumProtocols lists it.
 std::vector<WSAPROTOCOL_INFOW> CatalogEntries();
 // Every GUID passed to WSCDeinstallProvider, in order, whether the removal worked or not.

@@ -44,5 +44,7 @@ BOOL WINAPI DeleteFileA(LPCSTR path);
 BOOL WINAPI RemoveDirectoryA(LPCSTR path);
 BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES attributes);
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
+// Renames at once; ERROR_ALREADY_EXISTS when the new name is taken.
+BOOL WINAPI MoveFileA(LPCSTR existing, LPCSTR newName);
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size);
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);

@@ -125,6 +125,10 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
                                     DWORD milliseconds);
 BOOL WINAPI CloseHandle(HANDLE handle);
+// A named mutex lives while a handle to it is open; creating one under a name that exists opens
+// that one, with the last error ERROR_ALREADY_EXISTS (ERROR_SUCCESS otherwise). Ownership is not
+// modelled: nothing here waits on one.
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCSTR name);
 
 DWORD WINAPI GetTickCount(void);
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* counter);
@@ -134,7 +138,14 @@ void WINAPI ExitProcess(UINT exitCode);
 
 void WINAPI OutputDebugStringA(LPCSTR text);
 
+#define CP_ACP 0
+
 UINT WINAPI GetACP(void);
+// Wide text to the ANSI code page: characters below 0x80 as they are, in code page 1252 those up
+// to 0xFF too, every other one as '?'. Sizes in characters and bytes; -1 for a terminated input
+// (the terminator is converted too). 0 with ERROR_INSUFFICIENT_BUFFER when the output is short.
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int length, LPSTR out,
+                               int size, LPCSTR defaultChar, LPBOOL usedDefault);
 BOOL WINAPI IsDBCSLeadByte(BYTE c);
 LPSTR WINAPI CharUpperA(LPSTR text);
 DWORD WINAPI CharUpperBuffA(LPSTR text, DWORD length);

@@ -73,6 +73,7 @@ typedef struct tagPAINTSTRUCT {
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
 #define WM_USER 0x0400
+#define WM_APP 0x8000
 #define BM_CLICK 0x00F5
 #define DM_GETDEFID (WM_USER + 0)
 #define DC_HASDEFID 0x534B
