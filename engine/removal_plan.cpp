@@ -199,34 +199,16 @@ DWORD AddKeyTree(CUninstallEngine& engine, HKEY parent, const char* name, char* 
     return result;
 }
 
-// The root of a plan item ('HKEY_LOCAL_MACHINE\\...') and the key path behind it up to the item's
-// last separator: the value item's key, as the cleanup takes it apart. False for an item that
-// names no key below a known root.
+// The root of a value item and its key path up to the item's last separator: the value's key,
+// as the cleanup takes the item apart. False for an item that names no key below a known root.
 bool ValueKey(const char* item, HKEY* root, std::string* keyPath) {
-    static const struct {
-        const char* name;
-        HKEY root;
-    } kRoots[] = {
-        {"HKEY_CLASSES_ROOT\\", HKEY_CLASSES_ROOT},
-        {"HKEY_CURRENT_CONFIG\\", HKEY_CURRENT_CONFIG},
-        {"HKEY_CURRENT_USER\\", HKEY_CURRENT_USER},
-        {"HKEY_DYN_DATA\\", HKEY_DYN_DATA},
-        {"HKEY_LOCAL_MACHINE\\", HKEY_LOCAL_MACHINE},
-        {"HKEY_PERFORMANCE_DATA\\", HKEY_PERFORMANCE_DATA},
-        {"HKEY_USERS\\", HKEY_USERS},
-    };
+    size_t length = 0;
+    *root = MatchRootName(item, &length);
     const char* last = FindLastChar(item, '\\');
-    for (const auto& row : kRoots) {
-        size_t length = strlen(row.name);
-        if (strncmp(item, row.name, length) != 0)
-            continue;
-        if (!last || last < item + length)
-            return false;
-        *root = row.root;
-        keyPath->assign(item + length, static_cast<size_t>(last - (item + length)));
-        return !keyPath->empty();
-    }
-    return false;
+    if (!*root || !last || last < item + length)
+        return false;
+    keyPath->assign(item + length, static_cast<size_t>(last - (item + length)));
+    return !keyPath->empty();
 }
 
 // The last look at the registry plan, as the file plan has one: a protected key is dropped
