@@ -5,7 +5,7 @@
 // for it, so it appends what it read and, last, "exit=N" to the result file.
 #include <windows.h>
 
-#include <sddl.h>
+#include "key_access.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -112,19 +112,10 @@ int Notice(DWORD timeout) {
 // Makes a key of HKEY_CURRENT_USER refuse (deny) or again allow (allow) the setting and deleting
 // of its values to everyone: an item the program cannot delete.
 int KeyAccess(const char* path, bool deny) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, READ_CONTROL | WRITE_DAC, &key)) {
-        fprintf(Out(), "cannot open %s\n", path);
-        return 8;
-    }
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    bool done = ConvertStringSecurityDescriptorToSecurityDescriptorA(
-                    deny ? "D:(D;;0x2;;;WD)(A;;KA;;;WD)" : "D:(A;;KA;;;WD)", SDDL_REVISION_1,
-                    &descriptor, nullptr) &&
-                RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
-    LocalFree(descriptor);
-    RegCloseKey(key);
-    return done ? 0 : 8;
+    if (SetValueChangesDenied(path, deny))
+        return 0;
+    fprintf(Out(), "cannot change the access list of %s\n", path);
+    return 8;
 }
 
 int About(HWND dialog, DWORD timeout) {

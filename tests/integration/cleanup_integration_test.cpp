@@ -3,8 +3,8 @@
 // was spared.
 #include "contract.h"
 #include "engine/Zelm.h"
+#include "key_access.h"
 
-#include <sddl.h>
 #include <shlwapi.h>
 
 #include <gtest/gtest.h>
@@ -178,35 +178,20 @@ TEST_F(CleanupIntegrationTest, TheRegistryKeepsExactlyWhatWasSpared) {
     EXPECT_EQ(ValueNames((key + "\\HOLDS_VALUE").c_str()), Names{"SPARED"});
 }
 
-// Makes the key refuse (or again allow) the setting and deleting of values to everyone.
-bool DenyValueChanges(const std::string& path, bool deny) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, READ_CONTROL | WRITE_DAC, &key))
-        return false;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    bool done = ConvertStringSecurityDescriptorToSecurityDescriptorA(
-                    deny ? "D:(D;;0x2;;;WD)(A;;KA;;;WD)" : "D:(A;;KA;;;WD)", SDDL_REVISION_1,
-                    &descriptor, nullptr) &&
-                RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
-    LocalFree(descriptor);
-    RegCloseKey(key);
-    return done;
-}
-
 // A value the system refuses to delete is reported with its own line and fails the step; the
 // other values still go.
 TEST_F(CleanupIntegrationTest, AValueThatCannotBeDeletedIsReported) {
     const std::string key = kTestKey;
     SetString(key + "\\LOCKED", "PLANNED");
     SetString(key + "\\OPEN", "PLANNED");
-    ASSERT_TRUE(DenyValueChanges(key + "\\LOCKED", true));
+    ASSERT_TRUE(SetValueChangesDenied((key + "\\LOCKED").c_str(), true));
     const std::string item = kTestItem;
     m_engine.m_planRegValues.Add((item + "\\LOCKED\\PLANNED").c_str());
     m_engine.m_planRegValues.Add((item + "\\OPEN\\PLANNED").c_str());
 
     DWORD result = m_engine.CleanupRegValues();
     Names locked = ValueNames((key + "\\LOCKED").c_str());
-    DenyValueChanges(key + "\\LOCKED", false);
+    SetValueChangesDenied((key + "\\LOCKED").c_str(), false);
 
     // Wine applies the key's access list as Windows does.
     EXPECT_TRUE(ValueNames((key + "\\OPEN").c_str()).empty());
