@@ -4,6 +4,7 @@
 
 #include "engine_support.h"
 #include "helpers/helper.h"
+#include "plan_observer.h"
 #include "platform/crt/crt.h"
 #include "trace/trace.h"
 
@@ -91,22 +92,55 @@ private:
     FILE* m_stream;
 };
 
+// The number of the profile line a piece read belongs to, counted from 1.
+struct LineCounter {
+    int number = 0;
+    bool lineEnded = true;
+};
+
 // Reads the next piece of a line (at most 359 characters, up to and consuming a line feed) and
 // drops the line feed. At the end of the file the buffer keeps the line read before; after a
 // read error, whose buffer content is undefined, it is emptied.
-bool ReadLine(FILE* stream, char* line) {
+bool ReadLine(FILE* stream, char* line, LineCounter& counter) {
     if (!fgets(line, CONFIG_LINE_SIZE, stream)) {
         if (!feof(stream))
             line[0] = '\0';
         return false;
     }
+    if (counter.lineEnded)
+        ++counter.number;
     char* feed = strchr(line, '\n');
+    counter.lineEnded = feed != nullptr;
     if (feed)
         *feed = '\0';
     return true;
 }
 
+// The list loaders in the order a run reads them.
+const ProfileLoader g_profileLoaders[] = {
+    {&CUninstallEngine::InitIgnoreServiceList, "InitIgnoreServiceList",
+     &CUninstallEngine::m_ignoreServices},
+    {&CUninstallEngine::InitRemoveServiceList, "InitRemoveServiceList",
+     &CUninstallEngine::m_removeServices},
+    {&CUninstallEngine::InitIgnoreRegValueList, "InitIgnoreRegValueList",
+     &CUninstallEngine::m_ignoreRegValues},
+    {&CUninstallEngine::InitRemoveRegValueList, "InitRemoveRegValueList",
+     &CUninstallEngine::m_removeRegValues},
+    {&CUninstallEngine::InitIgnoreRegKeyList, "InitIgnoreRegKeyList",
+     &CUninstallEngine::m_ignoreRegKeys},
+    {&CUninstallEngine::InitRemoveRegKeyList, "InitRemoveRegKeyList",
+     &CUninstallEngine::m_removeRegKeys},
+    {&CUninstallEngine::InitIgnoreFileList, "InitIgnoreFileList", &CUninstallEngine::m_ignoreFiles},
+    {&CUninstallEngine::InitRemoveFileList, "InitRemoveFileList", &CUninstallEngine::m_removeFiles},
+};
+
 } // namespace
+
+const ProfileLoader* ProfileLoaders(size_t* count) {
+    if (count)
+        *count = sizeof(g_profileLoaders) / sizeof(g_profileLoaders[0]);
+    return g_profileLoaders;
+}
 
 DWORD CUninstallEngine::CreateProfile() {
     OpenLogFile(nullptr, FALSE, nullptr);
@@ -121,30 +155,7 @@ DWORD CUninstallEngine::CreateProfile() {
     if (result != 0)
         return result;
 
-    struct Loader {
-        DWORD (CUninstallEngine::*load)();
-        const char* name;
-        TSet CUninstallEngine::*set;
-    };
-    static const Loader loaders[] = {
-        {&CUninstallEngine::InitIgnoreServiceList, "InitIgnoreServiceList",
-         &CUninstallEngine::m_ignoreServices},
-        {&CUninstallEngine::InitRemoveServiceList, "InitRemoveServiceList",
-         &CUninstallEngine::m_removeServices},
-        {&CUninstallEngine::InitIgnoreRegValueList, "InitIgnoreRegValueList",
-         &CUninstallEngine::m_ignoreRegValues},
-        {&CUninstallEngine::InitRemoveRegValueList, "InitRemoveRegValueList",
-         &CUninstallEngine::m_removeRegValues},
-        {&CUninstallEngine::InitIgnoreRegKeyList, "InitIgnoreRegKeyList",
-         &CUninstallEngine::m_ignoreRegKeys},
-        {&CUninstallEngine::InitRemoveRegKeyList, "InitRemoveRegKeyList",
-         &CUninstallEngine::m_removeRegKeys},
-        {&CUninstallEngine::InitIgnoreFileList, "InitIgnoreFileList",
-         &CUninstallEngine::m_ignoreFiles},
-        {&CUninstallEngine::InitRemoveFileList, "InitRemoveFileList",
-         &CUninstallEngine::m_removeFiles},
-    };
-    for (const Loader& loader : loaders) {
+    for (const ProfileLoader& loader : g_profileLoaders) {
         result = LoadList(loader.load, loader.name, this->*loader.set);
         if (result != 0)
             return result;
@@ -164,6 +175,11 @@ DWORD CUninstallEngine::LoadList(DWORD (CUninstallEngine::*loader)(), const char
 }
 
 DWORD CUninstallEngine::InitConfigFile() {
+    if (m_configPathGiven) {
+        if (CrtAccess(m_configPath, CRT_ACCESS_READ) != 0)
+            return ERROR_FILE_NOT_FOUND;
+        return IsCancelled() ? ERROR_CANCELLED : 0;
+    }
     char path[MAX_PATH] = "";
     DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH - 1);
     if (length == 0)
@@ -243,8 +259,9 @@ DWORD CUninstallEngine::ReadSection(TSet& set, const char* section, const char* 
         return LastErrorOr(ERROR_FILE_NOT_FOUND);
 
     char line[CONFIG_LINE_SIZE] = "";
+    LineCounter counter;
     for (;;) {
-        if (feof(stream.get()) || !ReadLine(stream.get(), line))
+        if (feof(stream.get()) || !ReadLine(stream.get(), line, counter))
             return ERROR_BAD_CONFIGURATION;
         if (ComparePrefixNoCase(line, header, static_cast<size_t>(headerLength)) == 0)
             break;
@@ -263,7 +280,7 @@ DWORD CUninstallEngine::ReadSection(TSet& set, const char* section, const char* 
             break;
         // A read that meets the end of the file delivers no line: the one before it is not
         // taken a second time. A read error ends the section like the end of the file.
-        if (!ReadLine(stream.get(), line)) {
+        if (!ReadLine(stream.get(), line, counter)) {
             if (!feof(stream.get()))
                 break;
             continue;
@@ -271,6 +288,8 @@ DWORD CUninstallEngine::ReadSection(TSet& set, const char* section, const char* 
         if (ComparePrefixNoCase(line, prefix, static_cast<size_t>(prefixLength)) != 0)
             continue;
         result = ParseEntry(set, line + prefixLength);
+        if (m_observer && m_observer->EntryParsed(set, counter.number, line, result))
+            result = 0;
     }
     if (result != 0) {
         SetErrorText(line);

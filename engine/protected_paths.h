@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+class CPlanObserver;
+
 #include <cstddef>
 #include <set>
 #include <string>
@@ -17,6 +19,8 @@
 // names none).
 size_t FolderMacroCount();
 bool FolderMacroPath(size_t row, char* folder);
+// The macro of one row ("%APPDATA%"), or null past the table.
+const char* FolderMacroName(size_t row);
 
 namespace protected_paths {
 
@@ -53,9 +57,21 @@ private:
 bool IsProtectedKey(const char* keyText);
 
 // Writes the refusal lines: "%04d ProtectedPath: %s\n" and "%04d ProtectedKey: %s\n", with 5
-// (ERROR_ACCESS_DENIED) and the refused text.
-void LogProtectedPath(const char* path);
-void LogProtectedKey(const char* keyText);
+// (ERROR_ACCESS_DENIED) and the refused text, and tells the plan's observer why.
+void LogProtectedPath(const char* path, const char* reason = "protected location");
+void LogProtectedKey(const char* keyText, const char* reason = "protected key");
+
+// The observer told of every refusal while the plan step runs (PopulateRemoveLists).
+class ObserverScope {
+public:
+    explicit ObserverScope(CPlanObserver* observer);
+    ~ObserverScope();
+    ObserverScope(const ObserverScope&) = delete;
+    ObserverScope& operator=(const ObserverScope&) = delete;
+
+private:
+    CPlanObserver* m_saved;
+};
 
 // The protected folders of the running plan step, computed once when the step begins and dropped
 // when it ends (PopulateRemoveFileList).

@@ -4,6 +4,7 @@
 
 #include "engine_support.h"
 #include "helpers/helper.h"
+#include "plan_observer.h"
 #include "protected_paths.h"
 #include "trace/trace.h"
 
@@ -84,7 +85,7 @@ DWORD AddFolderTree(CUninstallEngine& engine, const char* folder, const char* sy
     protected_paths::WalkScope walk;
     if (walk.Refuses(folder))
         return ERROR_ACCESS_DENIED;
-    engine.m_planFiles.Add(folder);
+    engine.AddToPlan(engine.m_planFiles, folder);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return 0;
     // A junction or other link is planned itself; what it points at belongs to someone else.
@@ -119,7 +120,7 @@ DWORD AddFolderTree(CUninstallEngine& engine, const char* folder, const char* sy
             bool same = systemFits && strcmp(child, entry.text) == 0;
             AddFolderTree(engine, child, same ? systemEntry.text : child);
         } else if (!isLink || !walk.Refuses(entry.text)) {
-            engine.m_planFiles.Add(entry.text);
+            engine.AddToPlan(engine.m_planFiles, entry.text);
         }
     } while (FindNextFileA(search.get(), &found));
     return 0;
@@ -144,7 +145,19 @@ DWORD CUninstallEngine::LogPlanStep(DWORD result, const char* name) {
     return result;
 }
 
+namespace {
+
+// Tells the observer, if any, which profile item the plan step expands next.
+void NoteExpanding(CPlanObserver* observer, const TSet& source, const char* item) {
+    if (observer)
+        observer->ExpandingItem(source, item);
+}
+
+} // namespace
+
 DWORD CUninstallEngine::PopulateRemoveLists() {
+    // Refusals made by the protections are reported to the observer too.
+    protected_paths::ObserverScope refusals(m_observer);
     DWORD result = LogPlanStep(PopulateRemoveServiceList(), kServiceStep);
     if (result != 0)
         return result;
@@ -173,6 +186,7 @@ DWORD CUninstallEngine::PopulateRemoveServiceList() {
     char* name = nullptr;
     DWORD more = m_removeServices.GetFirst(&name);
     while (more == 0) {
+        NoteExpanding(m_observer, m_removeServices, name);
         AddPlanService(name);
         more = m_removeServices.GetNext(&name);
         if (IsCancelled())
@@ -183,7 +197,7 @@ DWORD CUninstallEngine::PopulateRemoveServiceList() {
 }
 
 DWORD CUninstallEngine::AddPlanService(const char* name) {
-    m_planServices.Add(name);
+    AddToPlan(m_planServices, name);
     return 0;
 }
 
@@ -193,6 +207,7 @@ DWORD CUninstallEngine::PopulateRemoveRegList() {
          more = m_removeRegKeys.GetNext(&key)) {
         if (IsCancelled())
             return ERROR_CANCELLED;
+        NoteExpanding(m_observer, m_removeRegKeys, key);
         AddRegKeyTree(key);
     }
     CopyEntries(m_planRegValues, m_removeRegValues);
@@ -240,7 +255,7 @@ DWORD CUninstallEngine::AddRegKeyTree(const char* text) {
     char keyText[REGISTRY_TEXT_SIZE];
     if (!JoinPath(keyText, sizeof(keyText), rootName, subKey, lastName))
         return ERROR_FILENAME_EXCED_RANGE;
-    result = m_planRegKeys.Add(keyText);
+    result = AddToPlan(m_planRegKeys, keyText);
     if (result != 0)
         return result;
 
@@ -269,7 +284,7 @@ DWORD CUninstallEngine::AddRegKeyTree(const char* text) {
             break;
         keyText[sizeof(keyText) - 1] = '\0';
         UpperCase(keyText + prefix);
-        result = m_planRegValues.Add(keyText);
+        result = AddToPlan(m_planRegValues, keyText);
         if (result != 0)
             break;
     }
@@ -282,6 +297,7 @@ DWORD CUninstallEngine::PopulateRemoveFileList() {
     char* path = nullptr;
     DWORD more = m_removeFiles.GetFirst(&path);
     while (more == 0) {
+        NoteExpanding(m_observer, m_removeFiles, path);
         AddFileTree(path);
         more = m_removeFiles.GetNext(&path);
         if (IsCancelled())
@@ -307,7 +323,8 @@ DWORD CUninstallEngine::AddFileTree(const char* path) {
 DWORD CUninstallEngine::CopyEntries(TSet& target, TSet& source) {
     char* item = nullptr;
     for (DWORD more = source.GetFirst(&item); more == 0; more = source.GetNext(&item)) {
-        DWORD result = target.Add(item);
+        NoteExpanding(m_observer, source, item);
+        DWORD result = AddToPlan(target, item);
         if (result != 0)
             return result;
     }
@@ -323,6 +340,8 @@ DWORD CUninstallEngine::SubtractIgnored(TSet& plan, TSet& ignore) {
         for (DWORD next = ignore.GetFirst(&spare); next == 0 && !ignored;
              next = ignore.GetNext(&spare))
             ignored = ContainsText(entry, spare);
+        if (ignored && m_observer)
+            m_observer->ItemSpared(plan, entry, spare);
         more = ignored ? plan.RemoveCurrent(&entry) : plan.GetNext(&entry);
     }
     return 0;

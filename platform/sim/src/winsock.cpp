@@ -223,3 +223,32 @@ int WINAPI WSCDeinstallProvider(LPGUID providerId, LPINT error) {
         *error = 0;
     return 0;
 }
+
+int WINAPI WSCGetProviderPath(LPGUID providerId, WCHAR* path, LPINT length, LPINT error) {
+    simcore::Guard guard(simcore::MachineLock());
+    if (!providerId || !path || !length)
+        return Error(error, WSAEFAULT);
+    Catalog& catalog = State();
+    bool known = false;
+    for (const WSAPROTOCOL_INFOW& entry : catalog.entries)
+        known = known || entry.ProviderId == *providerId;
+    if (!known)
+        return Error(error, WSAEINVAL);
+    // The base entries live in the system's own library; every other provider in one named after
+    // its GUID, so that tests can tell them apart.
+    wchar_t text[MAX_PATH];
+    if (*providerId == kTcpip)
+        swprintf(text, MAX_PATH, L"%%SystemRoot%%\\system32\\mswsock.dll");
+    else
+        swprintf(text, MAX_PATH, L"%%SystemRoot%%\\system32\\lsp%08lx.dll",
+                 static_cast<unsigned long>(providerId->Data1));
+    int needed = static_cast<int>(wcslen(text)) + 1;
+    if (*length < needed) {
+        *length = needed;
+        return Error(error, WSAEFAULT);
+    }
+    memcpy(path, text, static_cast<size_t>(needed) * sizeof(WCHAR));
+    if (error)
+        *error = 0;
+    return 0;
+}

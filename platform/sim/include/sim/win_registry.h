@@ -41,6 +41,7 @@
 #define REG_EXPAND_SZ 2
 #define REG_BINARY 3
 #define REG_DWORD 4
+#define REG_LINK 6
 #define REG_MULTI_SZ 7
 #define REG_QWORD 11
 
