@@ -6,6 +6,7 @@
 #include "engine/plan_observer.h"
 #include "text_forms.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -195,6 +196,9 @@ CheckReport CheckProfile(const char* profilePath) {
         if (!known)
             report.sections.push_back(problem);
     }
+    // The reader goes section by section; the report goes by line.
+    std::stable_sort(report.entries.begin(), report.entries.end(),
+                     [](const CheckedEntry& a, const CheckedEntry& b) { return a.line < b.line; });
     bool errors = !report.sections.empty();
     for (const CheckedEntry& entry : report.entries)
         errors = errors || entry.result != 0;
