@@ -25,6 +25,11 @@ Difference Compare(const Snapshot& before, const Snapshot& after);
 
 void PrintDifference(const Difference& difference, FILE* out);
 
+// Why the draft profile leaves an appeared record to a comment (the installer's cached package,
+// the temporary folder, a Winsock entry, a name the format reads as a pattern); empty when an
+// entry names it.
+std::string CommentReason(const Snapshot& after, const Record& record);
+
 // The draft profile's text for what appeared between `before` and `after`.
 std::string DraftProfile(const Snapshot& before, const Snapshot& after,
                          const Difference& difference);

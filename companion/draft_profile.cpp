@@ -82,16 +82,9 @@ void DraftFiles(Draft& draft, const Snapshot& before, const Snapshot& after, con
     std::string parent = Parent(path);
     if (!Existed(before, "F" + Folded(parent)) && !IsRoot(before, parent))
         return; // beneath a new folder, which its own entry removes whole
-    std::string windows = Fact(after, "windows");
-    std::string temp = Fact(after, "temp");
-    if (!windows.empty() && IsUnder(path, windows + "\\Installer"))
-        draft.Note("installer's cached package: " + path +
-                   " (Windows Installer's own copy; remove it with the product's uninstaller "
-                   "or leave it)");
-    else if (!temp.empty() && IsUnder(path, temp))
-        draft.Note("left in the temporary folder: " + path);
-    else if (!Expressible(path.substr(parent.size())))
-        draft.Note("a name the format reads as a pattern: " + path);
+    std::string reason = CommentReason(after, record);
+    if (!reason.empty())
+        draft.Note(reason + ": " + path);
     else
         AddFile(draft, after, path);
 }
@@ -141,6 +134,25 @@ void Section(std::string& text, const char* header, const std::vector<std::strin
 
 } // namespace
 
+std::string CommentReason(const Snapshot& after, const Record& record) {
+    std::string name = RecordName(record);
+    if (record.kind == 'W')
+        return "Winsock entry (Kelvane takes every layered entry out of the catalog by itself; a "
+               "profile cannot name one)";
+    if (record.kind == 'F' || record.kind == 'D') {
+        std::string windows = Fact(after, "windows");
+        std::string temp = Fact(after, "temp");
+        if (!windows.empty() && IsUnder(name, windows + "\\Installer"))
+            return "installer's cached package (Windows Installer's own copy; the product's "
+                   "uninstaller removes it, a profile leaves it)";
+        if (!temp.empty() && IsUnder(name, temp))
+            return "left in the temporary folder";
+        if (!Expressible(name.substr(Parent(name).size())))
+            return "a name the format reads as a pattern";
+    }
+    return "";
+}
+
 std::string DraftProfile(const Snapshot& before, const Snapshot& after,
                          const Difference& difference) {
     Draft draft;
@@ -160,9 +172,8 @@ std::string DraftProfile(const Snapshot& before, const Snapshot& after,
             draft.services.push_back("remove=SERVICE_NAME,BY_VALUE," + record->fields[0]);
             break;
         case 'W':
-            draft.Note("Winsock entry " + RecordName(*record) + " (" + record->fields[3] +
-                       "): Kelvane takes every layered entry out of the catalog by itself; a "
-                       "profile cannot name one");
+            draft.Note(CommentReason(after, *record) + ": " + RecordName(*record) + " (" +
+                       record->fields[3] + ")");
             break;
         }
     }

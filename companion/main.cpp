@@ -5,6 +5,7 @@
 #include "check.h"
 #include "diff.h"
 #include "snapshot.h"
+#include "verify.h"
 
 #include "platform/crt/crt.h"
 
@@ -22,8 +23,12 @@ const char kUsage[] =
     "usage: kvprofile check [PROFILE] [--json]\n"
     "       kvprofile snapshot FILE\n"
     "       kvprofile diff BEFORE AFTER [--profile OUT.cfg]\n"
+    "       kvprofile verify PROFILE BEFORE AFTER [FINAL]\n"
     "check: without PROFILE, Kelvane.cfg beside this program. Exit 0 clean, 1 errors, 2 could "
-    "not run.\n";
+    "not run.\n"
+    "verify: the profile's plan is what appeared from BEFORE to AFTER; with FINAL (taken after\n"
+    "Kelvane's run and a restart), nothing planned is left and nothing else is gone. Exit 0\n"
+    "passed, 1 failed, 2 could not run.\n";
 
 int Usage() {
     fputs(kUsage, stderr);
@@ -107,6 +112,28 @@ int DiffCommand(int argc, char** argv) {
     return 0;
 }
 
+int VerifyCommand(int argc, char** argv) {
+    if (argc != 5 && argc != 6)
+        return Usage();
+    Snapshot before, after, final;
+    std::string problem;
+    if (!LoadSnapshot(argv[3], &before, &problem) || !LoadSnapshot(argv[4], &after, &problem) ||
+        (argc == 6 && !LoadSnapshot(argv[5], &final, &problem))) {
+        fprintf(stderr, "kvprofile: %s\n", problem.c_str());
+        return CHECK_FAILED;
+    }
+    CheckReport report = CheckProfile(argv[2]);
+    if (report.status != CHECK_CLEAN) {
+        PrintCheckText(report, stdout);
+        return report.status;
+    }
+    Verification verification = VerifyPlan(report, before, after);
+    if (argc == 6)
+        VerifyRemoval(report, before, after, final, &verification);
+    PrintVerification(verification, stdout);
+    return verification.Passed() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -119,6 +146,8 @@ int main(int argc, char** argv) {
             return TakeSnapshotCommand(argc, argv);
         if (strcmp(argv[1], "diff") == 0)
             return DiffCommand(argc, argv);
+        if (strcmp(argv[1], "verify") == 0)
+            return VerifyCommand(argc, argv);
     } catch (const std::exception& error) {
         fprintf(stderr, "kvprofile: %s\n", error.what());
         return CHECK_FAILED;

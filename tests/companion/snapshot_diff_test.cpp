@@ -5,6 +5,7 @@
 #include "diff.h"
 #include "snapshot.h"
 #include "text_forms.h"
+#include "verify.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -36,7 +37,9 @@ protected:
     }
 
     // What the sample installation adds and changes.
-    static void Install() {
+    // A service stays installed after Kelvane's run on the simulated machine (its manager keeps
+    // no registry), so the removal test installs none.
+    static void Install(bool service = true) {
         sim::AddFile("C:\\Program Files\\Example Suite\\Bin\\App.exe", "app");
         sim::AddFile("C:\\Program Files\\Example Suite\\ReadMe.txt", "text");
         sim::AddFile("C:\\WINDOWS\\system32\\exhelper.dll", "dll");
@@ -50,7 +53,8 @@ protected:
         sim::SetString(kRun, "Existing", "new.exe");
         SHDeleteValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
                        "Gone");
-        sim::AddService({"ExampleSvc"});
+        if (service)
+            sim::AddService({"ExampleSvc"});
         sim::AddLayeredProvider({0x11223344, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}});
     }
 
@@ -139,27 +143,89 @@ TEST_F(SnapshotDiffTest, DraftProfileRemovesWhatAppearedAndItsPlanIsTheDiff) {
                   "remove=FILE_NAME,BY_VALUE,C:\\Program Files\\Example Suite",
                   "remove=FILE_NAME_EXPAND,BY_VALUE,%SYSTEM%\\exhelper.dll"}),
               entries);
-    for (const char* note :
-         {"; installer's cached package: C:\\WINDOWS\\Installer", "; Winsock entry {11223344-",
-          "; changed value ", "; disappeared value "})
+    for (const char* note : {"; installer's cached package (",
+                             "uninstaller removes it, a profile leaves it): C:\\WINDOWS\\Installer",
+                             "; Winsock entry (Kelvane takes", "): {11223344-", "; changed value ",
+                             "; disappeared value "})
         EXPECT_NE(std::string::npos, draft.find(note)) << note;
 
     // The loop's proof: the draft checks clean, and its plan is exactly what appeared (the
-    // installer's cache aside, which the draft leaves to a comment).
+    // installer's cache and the Winsock entry aside, which the draft leaves to comments).
     sim::AddFile(kDraft, draft);
     companion::CheckReport report = companion::CheckProfile(kDraft);
     ASSERT_EQ(companion::CHECK_CLEAN, report.status);
-    std::set<std::string> planned, expected;
-    for (const companion::PlannedItem& item : report.plan)
-        planned.insert(item.item);
-    for (const companion::Record* record : difference.appeared) {
-        std::string name = companion::RecordName(*record);
-        if (record->kind == 'W' || companion::IsUnder(name, "C:\\WINDOWS\\Installer"))
-            continue;
-        expected.insert(companion::Folded(name));
-    }
-    EXPECT_EQ(expected, planned);
+    EXPECT_EQ(14u, report.plan.size());
+    companion::Verification verification = companion::VerifyPlan(report, before, after);
+    EXPECT_TRUE(verification.Passed());
+    EXPECT_TRUE(verification.plannedButNotInstalled.empty());
+    EXPECT_TRUE(verification.installedButNotPlanned.empty());
     EXPECT_EQ(GuiPlan(), CompanionPlan(report));
+
+    // A profile that names one thing more or one thing less fails the proof, naming it.
+    sim::AddFile(kDraft, draft + "[file 1]\n");
+    std::string wider = draft;
+    wider.replace(wider.find("remove=FILE_NAME,BY_VALUE,C:\\Program Files\\Example Suite"), 0,
+                  "remove=FILE_NAME,BY_VALUE,C:\\Program Files\\Other\n");
+    std::string narrower = draft;
+    narrower.erase(narrower.find("remove=FILE_NAME_EXPAND,BY_VALUE,%SYSTEM%"), 7);
+    for (const std::string& text : {wider, narrower}) {
+        sim::AddFile(kDraft, text);
+        verification = companion::VerifyPlan(companion::CheckProfile(kDraft), before, after);
+        EXPECT_FALSE(verification.Passed());
+    }
+    EXPECT_EQ("file C:\\WINDOWS\\system32\\exhelper.dll",
+              verification.installedButNotPlanned.at(0).what);
+}
+
+TEST_F(SnapshotDiffTest, AfterTheRemovalAndARestartOnlyListedResidueIsLeft) {
+    ASSERT_EQ(0u, companion::TakeSnapshot(kBefore, nullptr));
+    Install(false);
+    ASSERT_EQ(0u, companion::TakeSnapshot(kAfter, nullptr));
+    Snapshot before = Load(kBefore), after = Load(kAfter);
+    sim::AddFile(kDraft, companion::DraftProfile(before, after, companion::Compare(before, after)));
+    companion::CheckReport report = companion::CheckProfile(kDraft);
+    ASSERT_EQ(companion::CHECK_CLEAN, report.status);
+
+    // Kelvane's stages, as the worker runs them, then the restart.
+    CUninstallDlg dialog;
+    CUninstallEngine engine;
+    engine.SetDialog(&dialog);
+    ASSERT_EQ(0u, engine.CreateProfile());
+    ASSERT_EQ(0u, engine.PopulateRemoveLists());
+    ASSERT_EQ(0u, engine.ResetLspStack());
+    ASSERT_EQ(0u, engine.CleanupFiles());
+    ASSERT_EQ(0u, engine.CleanupRegValues());
+    ASSERT_EQ(0u, engine.CleanupRegKeys());
+    sim::Restart();
+    const char kFinal[] = "C:\\Snapshots\\final.txt";
+    ASSERT_EQ(0u, companion::TakeSnapshot(kFinal, nullptr));
+
+    companion::Verification verification = companion::VerifyPlan(report, before, after);
+    companion::VerifyRemoval(report, before, after, Load(kFinal), &verification);
+    EXPECT_TRUE(verification.Passed());
+    std::vector<std::string> residue;
+    for (const companion::Finding& finding : verification.residue)
+        residue.push_back(finding.what);
+    EXPECT_EQ((std::vector<std::string>{"folder C:\\WINDOWS\\Installer",
+                                        std::string("value ") + kRun + "\\Gone",
+                                        std::string("value ") + kRun + "\\Existing"}),
+              residue);
+
+    // A removal that took something else, or left something planned, fails, naming it.
+    sim::AddFile("C:\\Program Files\\Example Suite\\ReadMe.txt");
+    DeleteFileA("C:\\Program Files\\Other\\other.exe");
+    ASSERT_EQ(0u, companion::TakeSnapshot(kFinal, nullptr));
+    verification = companion::Verification();
+    companion::VerifyRemoval(report, before, after, Load(kFinal), &verification);
+    EXPECT_FALSE(verification.Passed());
+    ASSERT_EQ(1u, verification.wronglyGone.size());
+    EXPECT_EQ("file C:\\Program Files\\Other\\other.exe", verification.wronglyGone[0].what);
+    std::vector<std::string> left;
+    for (const companion::Finding& finding : verification.notRemoved)
+        left.push_back(finding.what);
+    EXPECT_EQ((std::vector<std::string>{"folder C:\\Program Files\\Example Suite",
+                                        "file C:\\Program Files\\Example Suite\\ReadMe.txt"}),
+              left);
 }
 
 TEST_F(SnapshotDiffTest, AFileThatIsNotASnapshotIsRefused) {
