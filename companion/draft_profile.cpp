@@ -2,6 +2,7 @@
 // folder macros where a path lies under a macro folder, and comments for what it cannot say.
 #include "diff.h"
 
+#include "engine/protected_paths.h"
 #include "text_forms.h"
 
 #include <cstring>
@@ -32,6 +33,26 @@ bool IsRoot(const Snapshot& snapshot, const std::string& path) {
 std::string Fact(const Snapshot& snapshot, const char* name) {
     auto found = snapshot.facts.find(name);
     return found == snapshot.facts.end() ? "" : found->second;
+}
+
+const char kClassesRoot[] = "HKEY_CLASSES_ROOT\\";
+
+// A key the engine never plans (a root, a hive-level key, a container every program shares); the
+// classes root's keys are judged where they are stored.
+bool ProtectedKey(const std::string& key) {
+    std::string folded = Folded(key);
+    if (protected_paths::IsProtectedKey(folded.c_str()))
+        return true;
+    size_t length = strlen(kClassesRoot);
+    return folded.compare(0, length, kClassesRoot) == 0 &&
+           protected_paths::IsProtectedKey(
+               ("HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\" + folded.substr(length)).c_str());
+}
+
+// A new key or value is named by its own entry when nothing above it is: its parent key was
+// there before, or is one the engine never plans.
+bool NamedOnItsOwn(const Snapshot& before, const std::string& parentKey) {
+    return Existed(before, "K" + Folded(parentKey)) || ProtectedKey(parentKey);
 }
 
 // Characters the profile format would read as something else than part of a name.
@@ -89,14 +110,13 @@ void DraftFiles(Draft& draft, const Snapshot& before, const Snapshot& after, con
         AddFile(draft, after, path);
 }
 
-void DraftKey(Draft& draft, const Snapshot& before, const Difference& difference,
-              const Record& record) {
+void DraftKey(Draft& draft, const Snapshot& before, const Snapshot& after,
+              const Difference& difference, const Record& record) {
     const std::string& key = record.fields[0];
-    if (!Existed(before, "K" + Folded(Parent(key))))
+    if (!NamedOnItsOwn(before, Parent(key)))
         return; // beneath a new key
     // The classes root shows the machine's and the user's classes again: the key is named once,
     // where it is stored.
-    static const char kClassesRoot[] = "HKEY_CLASSES_ROOT\\";
     if (Folded(key).compare(0, strlen(kClassesRoot), kClassesRoot) == 0) {
         std::string rest = key.substr(strlen(kClassesRoot));
         for (const char* store :
@@ -105,19 +125,21 @@ void DraftKey(Draft& draft, const Snapshot& before, const Difference& difference
                 if (other->kind == 'K' && other->id == "K" + Folded(store + rest))
                     return;
     }
-    if (!Expressible(key.substr(key.rfind('\\') + 1)))
-        draft.Note("a key name the format reads as a pattern: " + key);
+    std::string reason = CommentReason(after, record);
+    if (!reason.empty())
+        draft.Note(reason + ": " + key);
     else
         draft.keys.push_back("remove=REG_KEY,BY_VALUE," + key);
 }
 
-void DraftValue(Draft& draft, const Snapshot& before, const Record& record) {
+void DraftValue(Draft& draft, const Snapshot& before, const Snapshot& after, const Record& record) {
     const std::string& key = record.fields[0];
     const std::string& name = record.fields[1];
-    if (!Existed(before, "K" + Folded(key)))
+    if (!NamedOnItsOwn(before, key))
         return; // its new key removes it
-    if (!Expressible(name) || name.find('\\') != std::string::npos)
-        draft.Note("a value name the format cannot name: " + key + " value \"" + name + "\"");
+    std::string reason = CommentReason(after, record);
+    if (!reason.empty())
+        draft.Note(reason + ": " + key + " value \"" + name + "\"");
     else if (name.empty())
         // One trailing separator is dropped when the entry is read: the second one names the
         // key's default value.
@@ -150,6 +172,13 @@ std::string CommentReason(const Snapshot& after, const Record& record) {
         if (!Expressible(name.substr(Parent(name).size())))
             return "a name the format reads as a pattern";
     }
+    if (record.kind == 'K' && ProtectedKey(name))
+        return "a key the engine never removes (what is new beneath it is named on its own)";
+    if (record.kind == 'K' && !Expressible(name.substr(Parent(name).size())))
+        return "a key name the format reads as a pattern";
+    if (record.kind == 'V' &&
+        (!Expressible(record.fields[1]) || record.fields[1].find('\\') != std::string::npos))
+        return "a value name the format cannot name";
     return "";
 }
 
@@ -163,10 +192,10 @@ std::string DraftProfile(const Snapshot& before, const Snapshot& after,
             DraftFiles(draft, before, after, *record);
             break;
         case 'K':
-            DraftKey(draft, before, difference, *record);
+            DraftKey(draft, before, after, difference, *record);
             break;
         case 'V':
-            DraftValue(draft, before, *record);
+            DraftValue(draft, before, after, *record);
             break;
         case 'S':
             draft.services.push_back("remove=SERVICE_NAME,BY_VALUE," + record->fields[0]);

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 using namespace companion;
 
@@ -23,12 +24,14 @@ const char kUsage[] =
     "usage: kvprofile check [PROFILE] [--json]\n"
     "       kvprofile snapshot FILE\n"
     "       kvprofile diff BEFORE AFTER [--profile OUT.cfg]\n"
-    "       kvprofile verify PROFILE BEFORE AFTER [FINAL]\n"
+    "       kvprofile verify PROFILE BEFORE AFTER [FINAL] [--save-plan PLAN]\n"
+    "       kvprofile verify --plan PLAN BEFORE AFTER FINAL\n"
     "check: without PROFILE, Kelvane.cfg beside this program. Exit 0 clean, 1 errors, 2 could "
     "not run.\n"
     "verify: the profile's plan is what appeared from BEFORE to AFTER; with FINAL (taken after\n"
-    "Kelvane's run and a restart), nothing planned is left and nothing else is gone. Exit 0\n"
-    "passed, 1 failed, 2 could not run.\n";
+    "Kelvane's run and a restart), nothing planned is left and nothing else is gone. Save the\n"
+    "plan before the run (--save-plan) and prove the removal with it (--plan). Exit 0 passed,\n"
+    "1 failed, 2 could not run.\n";
 
 int Usage() {
     fputs(kUsage, stderr);
@@ -113,22 +116,49 @@ int DiffCommand(int argc, char** argv) {
 }
 
 int VerifyCommand(int argc, char** argv) {
-    if (argc != 5 && argc != 6)
+    const char* planFile = nullptr;
+    const char* savePlan = nullptr;
+    std::vector<const char*> names;
+    for (int i = 2; i < argc; ++i) {
+        if (strcmp(argv[i], "--plan") == 0 && i + 1 < argc)
+            planFile = argv[++i];
+        else if (strcmp(argv[i], "--save-plan") == 0 && i + 1 < argc)
+            savePlan = argv[++i];
+        else
+            names.push_back(argv[i]);
+    }
+    // PROFILE BEFORE AFTER [FINAL], or with --plan: BEFORE AFTER [FINAL].
+    size_t first = planFile ? 0 : 1;
+    if (names.size() < first + 2 || names.size() > first + 3)
         return Usage();
     Snapshot before, after, final;
     std::string problem;
-    if (!LoadSnapshot(argv[3], &before, &problem) || !LoadSnapshot(argv[4], &after, &problem) ||
-        (argc == 6 && !LoadSnapshot(argv[5], &final, &problem))) {
+    bool withFinal = names.size() == first + 3;
+    if (!LoadSnapshot(names[first], &before, &problem) ||
+        !LoadSnapshot(names[first + 1], &after, &problem) ||
+        (withFinal && !LoadSnapshot(names[first + 2], &final, &problem))) {
         fprintf(stderr, "kvprofile: %s\n", problem.c_str());
         return CHECK_FAILED;
     }
-    CheckReport report = CheckProfile(argv[2]);
-    if (report.status != CHECK_CLEAN) {
-        PrintCheckText(report, stdout);
-        return report.status;
+    CheckReport report;
+    if (planFile) {
+        if (!LoadPlan(planFile, &report, &problem)) {
+            fprintf(stderr, "kvprofile: %s\n", problem.c_str());
+            return CHECK_FAILED;
+        }
+    } else {
+        report = CheckProfile(names[0]);
+        if (report.status != CHECK_CLEAN) {
+            PrintCheckText(report, stdout);
+            return report.status;
+        }
+    }
+    if (savePlan && !SavePlan(report, savePlan)) {
+        fprintf(stderr, "kvprofile: cannot write %s\n", savePlan);
+        return CHECK_FAILED;
     }
     Verification verification = VerifyPlan(report, before, after);
-    if (argc == 6)
+    if (withFinal)
         VerifyRemoval(report, before, after, final, &verification);
     PrintVerification(verification, stdout);
     return verification.Passed() ? 0 : 1;

@@ -2,9 +2,12 @@
 // removal against the machine before the installation.
 #include "verify.h"
 
+#include "platform/crt/crt.h"
 #include "text_forms.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <set>
 
 namespace companion {
@@ -130,6 +133,58 @@ void VerifyRemoval(const CheckReport& report, const Snapshot& before, const Snap
         verification->residue.push_back(
             {What(*change.second),
              "changed: " + Describe(*change.first) + " -> " + Describe(*change.second)});
+}
+
+namespace {
+const char kPlanHeader[] = "KVPLAN\t1";
+} // namespace
+
+bool SavePlan(const CheckReport& report, const char* path) {
+    FILE* out = CrtOpen(path, "w");
+    if (!out)
+        return false;
+    bool written = fprintf(out, "%s\n", kPlanHeader) > 0;
+    for (const PlannedItem& item : report.plan)
+        written = written && fprintf(out, "%s\t%s\t%d\n", item.kind.c_str(),
+                                     EscapeField(item.item).c_str(), item.line) > 0;
+    return fclose(out) == 0 && written;
+}
+
+bool LoadPlan(const char* path, CheckReport* report, std::string* problem) {
+    FILE* in = CrtOpen(path, "r");
+    if (!in) {
+        *problem = std::string("cannot read ") + path;
+        return false;
+    }
+    std::unique_ptr<FILE, int (*)(FILE*)> closer(in, fclose);
+    char line[8192];
+    bool first = true;
+    while (fgets(line, sizeof(line), in)) {
+        line[strcspn(line, "\r\n")] = '\0';
+        if (first) {
+            first = false;
+            if (strcmp(line, kPlanHeader) != 0)
+                break;
+            continue;
+        }
+        std::vector<std::string> fields = SplitFields(line);
+        if (fields.size() != 3) {
+            *problem = std::string(path) + " holds a line that is not a plan item";
+            return false;
+        }
+        PlannedItem item;
+        item.kind = fields[0];
+        item.item = UnescapeField(fields[1]);
+        item.line = atoi(fields[2].c_str());
+        report->plan.push_back(item);
+    }
+    if (first) {
+        *problem = std::string(path) + " is not a kvprofile plan";
+        return false;
+    }
+    report->profile = path;
+    report->planned = true;
+    return true;
 }
 
 void PrintVerification(const Verification& verification, FILE* out) {

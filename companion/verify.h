@@ -40,6 +40,11 @@ Verification VerifyPlan(const CheckReport& report, const Snapshot& before, const
 void VerifyRemoval(const CheckReport& report, const Snapshot& before, const Snapshot& after,
                    const Snapshot& final, Verification* verification);
 
+// The plan of a clean check kept in a file, for the proof after the removal (when the profile no
+// longer finds what it removed): a header line, then kind, item and line, tab-separated.
+bool SavePlan(const CheckReport& report, const char* path);
+bool LoadPlan(const char* path, CheckReport* report, std::string* problem);
+
 void PrintVerification(const Verification& verification, FILE* out);
 
 } // namespace companion

@@ -50,6 +50,9 @@ protected:
                        "C:\\Program Files\\Example");
         sim::SetString(kSuiteKey, kOddName, "line\tone\nline two");
         sim::SetString(kRun, "ExampleTray", "tray.exe");
+        // Beneath keys the engine never removes, the draft names what is new on its own.
+        sim::SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Installer\\Products\\5A4B",
+                       "ProductName", "Example Suite");
         sim::SetString(kRun, "Existing", "new.exe");
         SHDeleteValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
                        "Gone");
@@ -134,15 +137,17 @@ TEST_F(SnapshotDiffTest, DraftProfileRemovesWhatAppearedAndItsPlanIsTheDiff) {
             entries.push_back(line);
         start = end + 1;
     }
-    EXPECT_EQ((std::vector<std::string>{
-                  "remove=SERVICE_NAME,BY_VALUE,ExampleSvc",
-                  std::string("remove=REG_KEY,BY_VALUE,") + kSuiteKey,
-                  std::string("remove=REG_VALUE,BY_VALUE,") + kRun + "\\ExampleTray",
-                  "remove=FILE_NAME_EXPAND,BY_VALUE,%APPDATA%\\Example",
-                  "remove=FILE_NAME_EXPAND,BY_VALUE,%COMMON_DESKTOPDIRECTORY%\\Example.lnk",
-                  "remove=FILE_NAME,BY_VALUE,C:\\Program Files\\Example Suite",
-                  "remove=FILE_NAME_EXPAND,BY_VALUE,%SYSTEM%\\exhelper.dll"}),
-              entries);
+    EXPECT_EQ(
+        (std::vector<std::string>{
+            "remove=SERVICE_NAME,BY_VALUE,ExampleSvc",
+            "remove=REG_KEY,BY_VALUE,HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Installer\\Products",
+            std::string("remove=REG_KEY,BY_VALUE,") + kSuiteKey,
+            std::string("remove=REG_VALUE,BY_VALUE,") + kRun + "\\ExampleTray",
+            "remove=FILE_NAME_EXPAND,BY_VALUE,%APPDATA%\\Example",
+            "remove=FILE_NAME_EXPAND,BY_VALUE,%COMMON_DESKTOPDIRECTORY%\\Example.lnk",
+            "remove=FILE_NAME,BY_VALUE,C:\\Program Files\\Example Suite",
+            "remove=FILE_NAME_EXPAND,BY_VALUE,%SYSTEM%\\exhelper.dll"}),
+        entries);
     for (const char* note : {"; installer's cached package (",
                              "uninstaller removes it, a profile leaves it): C:\\WINDOWS\\Installer",
                              "; Winsock entry (Kelvane takes", "): {11223344-", "; changed value ",
@@ -154,7 +159,7 @@ TEST_F(SnapshotDiffTest, DraftProfileRemovesWhatAppearedAndItsPlanIsTheDiff) {
     sim::AddFile(kDraft, draft);
     companion::CheckReport report = companion::CheckProfile(kDraft);
     ASSERT_EQ(companion::CHECK_CLEAN, report.status);
-    EXPECT_EQ(14u, report.plan.size());
+    EXPECT_EQ(17u, report.plan.size());
     companion::Verification verification = companion::VerifyPlan(report, before, after);
     EXPECT_TRUE(verification.Passed());
     EXPECT_TRUE(verification.plannedButNotInstalled.empty());
@@ -207,6 +212,8 @@ TEST_F(SnapshotDiffTest, AfterTheRemovalAndARestartOnlyListedResidueIsLeft) {
     for (const companion::Finding& finding : verification.residue)
         residue.push_back(finding.what);
     EXPECT_EQ((std::vector<std::string>{"folder C:\\WINDOWS\\Installer",
+                                        "key HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes",
+                                        "key HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Installer",
                                         std::string("value ") + kRun + "\\Gone",
                                         std::string("value ") + kRun + "\\Existing"}),
               residue);
