@@ -95,7 +95,10 @@ public:
         refused.reason = reason ? reason : "";
         // A refusal over the finished plan names an item planned for some entry; one inside a
         // walk is the entry being expanded.
-        const TSet* plan = refused.kind == "key" ? &m_engine.m_planRegKeys : &m_engine.m_planFiles;
+        const TSet* plan = refused.kind == "key"       ? &m_engine.m_planRegKeys
+                           : refused.kind == "value"   ? &m_engine.m_planRegValues
+                           : refused.kind == "service" ? &m_engine.m_planServices
+                                                       : &m_engine.m_planFiles;
         refused.line = LineOf(m_planned[plan], text);
         if (refused.line == 0)
             refused.line = m_current;

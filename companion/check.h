@@ -42,7 +42,7 @@ struct SparedItem {
 };
 
 struct RefusedItem {
-    std::string kind; // "path" or "key"
+    std::string kind; // "path", "key", "value" or "service"
     std::string item;
     std::string reason;
     int line = 0; // the remove entry that asked for it

@@ -2,7 +2,7 @@
 // folder macros where a path lies under a macro folder, and comments for what it cannot say.
 #include "diff.h"
 
-#include "engine/protected_paths.h"
+#include "engine/protected_keys.h"
 #include "text_forms.h"
 
 #include <cstring>
@@ -41,11 +41,11 @@ const char kClassesRoot[] = "HKEY_CLASSES_ROOT\\";
 // classes root's keys are judged where they are stored.
 bool ProtectedKey(const std::string& key) {
     std::string folded = Folded(key);
-    if (protected_paths::IsProtectedKey(folded.c_str()))
+    if (protected_keys::IsProtectedKey(folded.c_str()))
         return true;
     size_t length = strlen(kClassesRoot);
     return folded.compare(0, length, kClassesRoot) == 0 &&
-           protected_paths::IsProtectedKey(
+           protected_keys::IsProtectedKey(
                ("HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\" + folded.substr(length)).c_str());
 }
 

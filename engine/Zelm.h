@@ -111,6 +111,8 @@ public:
     DWORD AddFileTree(const char* path);
     DWORD CopyEntries(TSet& target, TSet& source);
     DWORD SubtractIgnored(TSet& plan, TSet& ignore);
+    // The same without regard to letter case, for names the system spells its own way.
+    DWORD SubtractIgnoredNoCase(TSet& plan, TSet& ignore);
 
     // Stages 2 to 5.
     DWORD StopServices();

@@ -5,6 +5,7 @@
 #include "engine_support.h"
 #include "helpers/helper.h"
 #include "plan_observer.h"
+#include "refusal_observer.h"
 #include "platform/crt/crt.h"
 #include "trace/trace.h"
 
@@ -19,8 +20,7 @@ using engine_support::LastErrorOr;
 
 namespace {
 
-// A line is read in pieces of at most 359 characters; the rest of a longer line is read as the
-// next line.
+// A line is read in at most 359 characters; a longer line is never split into two.
 const int CONFIG_LINE_SIZE = 360;
 // Room for a section header ("[registry value 1]") or a key prefix ("remove=").
 const int CONFIG_TAG_SIZE = 64;
@@ -92,27 +92,31 @@ private:
     FILE* m_stream;
 };
 
-// The number of the profile line a piece read belongs to, counted from 1.
-struct LineCounter {
-    int number = 0;
-    bool lineEnded = true;
-};
-
-// Reads the next piece of a line (at most 359 characters, up to and consuming a line feed) and
-// drops the line feed. At the end of the file the buffer keeps the line read before; after a
-// read error, whose buffer content is undefined, it is emptied.
-bool ReadLine(FILE* stream, char* line, LineCounter& counter) {
+// Reads the next line (its first 359 characters, up to and consuming a line feed) and drops the
+// line feed. A longer line is consumed whole and reported with *overlong; its remainder is never
+// taken for a line of its own, where it could become an entry or a section header. At the end of
+// the file the buffer keeps the line read before; after a read error, whose buffer content is
+// undefined, it is emptied. `number` counts the lines read, from 1.
+bool ReadLine(FILE* stream, char* line, bool* overlong, int* number) {
+    *overlong = false;
     if (!fgets(line, CONFIG_LINE_SIZE, stream)) {
         if (!feof(stream))
             line[0] = '\0';
         return false;
     }
-    if (counter.lineEnded)
-        ++counter.number;
+    ++*number;
     char* feed = strchr(line, '\n');
-    counter.lineEnded = feed != nullptr;
-    if (feed)
+    if (feed) {
         *feed = '\0';
+        return true;
+    }
+    // The buffer is full or the file ends here: a line feed next means the line fitted exactly.
+    int next = fgetc(stream);
+    if (next == EOF || next == '\n')
+        return true;
+    *overlong = true;
+    while (next != EOF && next != '\n')
+        next = fgetc(stream);
     return true;
 }
 
@@ -252,6 +256,9 @@ DWORD CUninstallEngine::ReadSection(TSet& set, const char* section, const char* 
         prefixLength >= CONFIG_TAG_SIZE)
         return ERROR_INVALID_PARAMETER;
 
+    // Discovery refuses the system's own services while the profile is read; the observer hears
+    // of it.
+    refusal_observer::Scope refusals(m_observer);
     if (!m_configPath)
         return ERROR_FILE_NOT_FOUND;
     StreamHolder stream(CrtOpen(m_configPath, "r"));
@@ -259,9 +266,10 @@ DWORD CUninstallEngine::ReadSection(TSet& set, const char* section, const char* 
         return LastErrorOr(ERROR_FILE_NOT_FOUND);
 
     char line[CONFIG_LINE_SIZE] = "";
-    LineCounter counter;
+    bool overlong = false;
+    int number = 0;
     for (;;) {
-        if (feof(stream.get()) || !ReadLine(stream.get(), line, counter))
+        if (feof(stream.get()) || !ReadLine(stream.get(), line, &overlong, &number))
             return ERROR_BAD_CONFIGURATION;
         if (ComparePrefixNoCase(line, header, static_cast<size_t>(headerLength)) == 0)
             break;
@@ -280,15 +288,17 @@ DWORD CUninstallEngine::ReadSection(TSet& set, const char* section, const char* 
             break;
         // A read that meets the end of the file delivers no line: the one before it is not
         // taken a second time. A read error ends the section like the end of the file.
-        if (!ReadLine(stream.get(), line, counter)) {
+        if (!ReadLine(stream.get(), line, &overlong, &number)) {
             if (!feof(stream.get()))
                 break;
             continue;
         }
         if (ComparePrefixNoCase(line, prefix, static_cast<size_t>(prefixLength)) != 0)
             continue;
-        result = ParseEntry(set, line + prefixLength);
-        if (m_observer && m_observer->EntryParsed(set, counter.number, line, result))
+        // An entry that does not fit is refused whole: cut short, a data-match entry loses its
+        // last patterns and matches more than it says.
+        result = overlong ? ERROR_BAD_CONFIGURATION : ParseEntry(set, line + prefixLength);
+        if (m_observer && m_observer->EntryParsed(set, number, line, result))
             result = 0;
     }
     if (result != 0) {

@@ -3,7 +3,7 @@
 #include "protected_paths.h"
 
 #include "helpers/helper.h"
-#include "plan_observer.h"
+#include "refusal_observer.h"
 #include "trace/trace.h"
 
 #include <shlobj.h>
@@ -195,6 +195,10 @@ bool CanonicalPath(const char* path, std::string* out) {
     if (!((start[0] >= 'A' && start[0] <= 'Z') || (start[0] >= 'a' && start[0] <= 'z')) ||
         start[1] != ':' || (start[2] != '\0' && start[2] != '\\'))
         return false;
+    // A ':' after the drive's names a stream of a file or folder ('X::$INDEX_ALLOCATION' is the
+    // folder X itself, 'file:stream' a part of a file): such a path is never judged safe.
+    if (FindChar(start + 2, ':'))
+        return false;
 
     std::string result(start, 2);
     std::vector<std::string> kept;
@@ -310,190 +314,10 @@ bool ProtectedFolders::Contains(const std::string& canonical) const {
     return false;
 }
 
-namespace {
-
-enum HiveKind { CLASSES_HIVE, USER_HIVE, MACHINE_HIVE, USERS_HIVE, OTHER_HIVE };
-
-struct RootName {
-    const char* name;
-    HiveKind kind;
-};
-
-const RootName kRootNames[] = {
-    {"HKEY_CLASSES_ROOT", CLASSES_HIVE},  {"HKEY_CURRENT_CONFIG", OTHER_HIVE},
-    {"HKEY_CURRENT_USER", USER_HIVE},     {"HKEY_DYN_DATA", OTHER_HIVE},
-    {"HKEY_LOCAL_MACHINE", MACHINE_HIVE}, {"HKEY_PERFORMANCE_DATA", OTHER_HIVE},
-    {"HKEY_USERS", USERS_HIVE},
-};
-
-// Keys directly below a classes root that every program shares: the class, interface and type
-// library registrations, the shell's file-system classes and the program file types.
-const char* const kSharedClasses[] = {
-    "CLSID",
-    "INTERFACE",
-    "TYPELIB",
-    "APPID",
-    "MIME",
-    "*",
-    "DIRECTORY",
-    "FOLDER",
-    "DRIVE",
-    "ALLFILESYSTEMOBJECTS",
-    "PROTOCOLS",
-    "INSTALLER",
-    "COMPONENT CATEGORIES",
-    "SYSTEMFILEASSOCIATIONS",
-    "EXEFILE",
-    "DLLFILE",
-    "LNKFILE",
-    "BATFILE",
-    "CMDFILE",
-    ".EXE",
-    ".DLL",
-    ".LNK",
-    ".BAT",
-    ".CMD",
-    ".COM",
-};
-
-// Keys below SOFTWARE that every program shares.
-const char* const kSharedSoftware[] = {
-    "MICROSOFT",
-    "POLICIES",
-    "MICROSOFT\\WINDOWS",
-    "MICROSOFT\\WINDOWS\\CURRENTVERSION",
-    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN",
-    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNONCE",
-    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNSERVICES",
-    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNSERVICESONCE",
-    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL",
-    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\APP PATHS",
-    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER",
-    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\POLICIES",
-    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHELL EXTENSIONS",
-    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHAREDDLLS",
-    "MICROSOFT\\WINDOWS NT",
-    "MICROSOFT\\WINDOWS NT\\CURRENTVERSION",
-    "MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\WINLOGON",
-    "MICROSOFT\\ACTIVE SETUP",
-    "MICROSOFT\\INTERNET EXPLORER",
-};
-
-// Keys below a control set that hold every service's and device's settings.
-const char* const kSharedControlSet[] = {"SERVICES", "CONTROL", "ENUM", "HARDWARE PROFILES"};
-
-bool InList(const std::string& text, const char* const* list, size_t count) {
-    for (size_t i = 0; i < count; ++i)
-        if (text == list[i])
-            return true;
-    return false;
-}
-
-template <size_t N> bool InList(const std::string& text, const char* const (&list)[N]) {
-    return InList(text, list, N);
-}
-
-// `keys` are the names below a classes root (HKEY_CLASSES_ROOT or a SOFTWARE\CLASSES key).
-bool IsSharedClassesKey(const std::vector<std::string>& keys, size_t from) {
-    size_t count = keys.size() - from;
-    if (count == 0)
-        return true;
-    if (keys[from] == "WOW6432NODE")
-        return IsSharedClassesKey(keys, from + 1);
-    if (count == 1)
-        return InList(keys[from], kSharedClasses);
-    if (count == 2)
-        return (keys[from] == "MIME" && keys[from + 1] == "DATABASE") ||
-               (keys[from] == "PROTOCOLS" &&
-                (keys[from + 1] == "HANDLER" || keys[from + 1] == "FILTER"));
-    return false;
-}
-
-// `keys` are the names below SOFTWARE.
-bool IsSharedSoftwareKey(const std::vector<std::string>& keys, size_t from) {
-    if (keys.size() == from)
-        return true;
-    if (keys[from] == "CLASSES")
-        return IsSharedClassesKey(keys, from + 1);
-    if (keys[from] == "WOW6432NODE")
-        return IsSharedSoftwareKey(keys, from + 1);
-    return InList(Join(keys, from, keys.size()), kSharedSoftware);
-}
-
-// `keys` are the names below a hive (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, one user's hive).
-bool IsSharedHiveKey(const std::vector<std::string>& keys, size_t from) {
-    size_t count = keys.size() - from;
-    if (count <= 1)
-        return true;
-    if (keys[from] == "SOFTWARE")
-        return IsSharedSoftwareKey(keys, from + 1);
-    if (keys[from] == "SYSTEM") {
-        const std::string& set = keys[from + 1];
-        bool controlSet = set == "CURRENTCONTROLSET" || MatchWildcard(set.c_str(), "CONTROLSET*");
-        return controlSet &&
-               (count == 2 || (count == 3 && InList(keys[from + 2], kSharedControlSet)));
-    }
-    return false;
-}
-
-} // namespace
-
-bool IsProtectedKey(const char* keyText) {
-    if (!keyText)
-        return false;
-    std::vector<std::string> keys = Split(keyText);
-    const RootName* root = nullptr;
-    for (const RootName& row : kRootNames)
-        if (keys[0] == row.name)
-            root = &row;
-    if (!root)
-        return false;
-    if (keys.size() == 1)
-        return true;
-    switch (root->kind) {
-    case CLASSES_HIVE:
-        return IsSharedClassesKey(keys, 1);
-    case USERS_HIVE: {
-        // Each key below HKEY_USERS is one user's hive, or that user's classes.
-        if (keys.size() == 2)
-            return true;
-        const std::string& hive = keys[1];
-        bool classes = hive.size() > 8 && hive.compare(hive.size() - 8, 8, "_CLASSES") == 0;
-        return classes ? IsSharedClassesKey(keys, 2) : IsSharedHiveKey(keys, 2);
-    }
-    case USER_HIVE:
-    case MACHINE_HIVE:
-        return IsSharedHiveKey(keys, 1);
-    case OTHER_HIVE:
-        return keys.size() == 2;
-    }
-    return false;
-}
-
-namespace {
-CPlanObserver* g_refusalObserver = nullptr;
-} // namespace
-
 void LogProtectedPath(const char* path, const char* reason) {
     TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d ProtectedPath: %s\n",
                static_cast<int>(kRefusal), path);
-    if (g_refusalObserver)
-        g_refusalObserver->ItemRefused("path", path, reason);
-}
-
-void LogProtectedKey(const char* keyText, const char* reason) {
-    TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d ProtectedKey: %s\n",
-               static_cast<int>(kRefusal), keyText);
-    if (g_refusalObserver)
-        g_refusalObserver->ItemRefused("key", keyText, reason);
-}
-
-ObserverScope::ObserverScope(CPlanObserver* observer) : m_saved(g_refusalObserver) {
-    g_refusalObserver = observer;
-}
-
-ObserverScope::~ObserverScope() {
-    g_refusalObserver = m_saved;
+    refusal_observer::Report("path", path, reason);
 }
 
 RunScope::RunScope() : m_owner(Begin()) {}

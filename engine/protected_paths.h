@@ -1,13 +1,11 @@
 // The places a removal plan never names and its folder walk never enters: drive roots, the
 // Windows, system and program folders, the profile root and every profile folder, the special
-// folders themselves; and the registry's roots and hive-level keys. Internal to the engine.
+// folders themselves. Internal to the engine.
 #pragma once
 
 #include "containers/TSet.h"
 
 #include <windows.h>
-
-class CPlanObserver;
 
 #include <cstddef>
 #include <set>
@@ -51,27 +49,9 @@ private:
     std::set<std::string> m_profileTails;
 };
 
-// True for a registry key text (normalised) that is a root, a hive-level key such as
-// 'HKEY_LOCAL_MACHINE\SOFTWARE' or 'HKEY_USERS\.DEFAULT', or a container every program shares
-// such as 'HKEY_LOCAL_MACHINE\SOFTWARE\MICROSOFT' or 'HKEY_CLASSES_ROOT\CLSID'.
-bool IsProtectedKey(const char* keyText);
-
-// Writes the refusal lines: "%04d ProtectedPath: %s\n" and "%04d ProtectedKey: %s\n", with 5
-// (ERROR_ACCESS_DENIED) and the refused text, and tells the plan's observer why.
+// Writes the refusal line "%04d ProtectedPath: %s\n" with 5 (ERROR_ACCESS_DENIED) and the
+// refused text, and tells the plan's observer why.
 void LogProtectedPath(const char* path, const char* reason = "protected location");
-void LogProtectedKey(const char* keyText, const char* reason = "protected key");
-
-// The observer told of every refusal while the plan step runs (PopulateRemoveLists).
-class ObserverScope {
-public:
-    explicit ObserverScope(CPlanObserver* observer);
-    ~ObserverScope();
-    ObserverScope(const ObserverScope&) = delete;
-    ObserverScope& operator=(const ObserverScope&) = delete;
-
-private:
-    CPlanObserver* m_saved;
-};
 
 // The protected folders of the running plan step, computed once when the step begins and dropped
 // when it ends (PopulateRemoveFileList).

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 using engine_support::CopyText;
 using engine_support::HeapText;
@@ -130,8 +131,13 @@ DWORD CUninstallEngine::FindRegValueByReference(TSet& destination, char* data) {
     HeapText value(text);
     if (result != ERROR_SUCCESS)
         return result;
-    // A missing value, and a string value that is empty, name nothing to remove.
-    if (!text || !*text)
+    // The data is brought to the canonical entry text, like every entry of the profile, so that
+    // it compares with the plan's texts. A missing value, and a string value that is empty, name
+    // nothing to remove.
+    if (!text)
+        return ERROR_SUCCESS;
+    NormalizeEntry(text);
+    if (!*text)
         return ERROR_SUCCESS;
     return destination.Add(text);
 }
@@ -273,13 +279,21 @@ DWORD CUninstallEngine::FindRegKeysByDataMatch(TSet& destination, char* data) {
     if (result != ERROR_SUCCESS)
         return result;
 
-    // The value is read from each candidate key itself, and an empty value name reads its
-    // default value. A candidate whose key path does not fit is passed over.
+    // The value name is joined to each candidate key and split again as a registry path: its
+    // last name is the value, anything before it a subkey of the candidate
+    // ('InstallProperties\DisplayName'). An empty value name reads the candidate's default
+    // value. A candidate whose key path does not fit is passed over.
+    const char* valueSeparator = FindLastChar(valueName, '\\');
+    std::string valueKey;
+    if (valueSeparator)
+        valueKey.assign(valueName, static_cast<size_t>(valueSeparator - valueName));
+    const char* valueLeaf = valueSeparator ? valueSeparator + 1 : valueName;
     return AddMatchingCandidates(
         destination, candidates, pattern.root, dataPattern,
         [&](const char* candidate, const char** subKey, const char** name, char* keyPath) {
             *subKey = keyPath;
-            *name = valueName;
-            return JoinPath(keyPath, MAX_PATH, pattern.subKey, pattern.NameOf(candidate));
+            *name = valueLeaf;
+            return JoinPath(keyPath, MAX_PATH, pattern.subKey, pattern.NameOf(candidate),
+                            valueKey.c_str());
         });
 }

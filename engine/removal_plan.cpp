@@ -5,10 +5,14 @@
 #include "engine_support.h"
 #include "helpers/helper.h"
 #include "plan_observer.h"
+#include "protected_keys.h"
 #include "protected_paths.h"
+#include "protected_services.h"
+#include "refusal_observer.h"
 #include "trace/trace.h"
 
 #include <cstring>
+#include <string>
 
 using engine_support::CopyText;
 using engine_support::HeapText;
@@ -24,15 +28,6 @@ const size_t REGISTRY_TEXT_SIZE = 261;
 const char kServiceStep[] = "PopulateRemoveServiceList";
 const char kRegistryStep[] = "PopulateRemoveRegList";
 const char kFileStep[] = "PopulateRemoveFileList";
-
-// A subkey name made only of '/' and '"' disappears when the child's text is normalised: the text
-// would name this key (or one above it) again and the walk would never end.
-bool VanishesWhenNormalised(const char* name) {
-    for (; *name; ++name)
-        if (*name != '/' && *name != '"')
-            return false;
-    return true;
-}
 
 // FindText's answer, found faster: a match on a character boundary is a byte-wise match too, so
 // where the byte-wise search finds none (nearly every entry) the character walk is not needed.
@@ -78,13 +73,14 @@ struct PathBuffer {
 // entry, but Wine resolves an upper-cased name only by reading the folder that holds it, for every
 // component of every path, which made the walk cost twice the plain enumeration there.
 DWORD AddFolderTree(CUninstallEngine& engine, const char* folder, const char* systemFolder) {
-    DWORD attributes = GetFileAttributesA(systemFolder);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return LastErrorOr(ERROR_FILE_NOT_FOUND);
-    // A drive root, the Windows folder, a profile and the like are neither planned nor entered.
+    // A drive root, the Windows folder, a profile and the like are neither planned nor entered;
+    // a stream name is refused before the system is asked anything about it.
     protected_paths::WalkScope walk;
     if (walk.Refuses(folder))
         return ERROR_ACCESS_DENIED;
+    DWORD attributes = GetFileAttributesA(systemFolder);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return LastErrorOr(ERROR_FILE_NOT_FOUND);
     engine.AddToPlan(engine.m_planFiles, folder);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return 0;
@@ -126,6 +122,159 @@ DWORD AddFolderTree(CUninstallEngine& engine, const char* folder, const char* sy
     return 0;
 }
 
+// True when the key text is its own canonical entry text: normalising it again would change
+// nothing. A name with '/', a '"' at an end or an empty name fails, and its key is not planned:
+// the plan's text would name another key than the one the walk found.
+bool KeepsItsText(const char* keyText) {
+    char copy[REGISTRY_TEXT_SIZE];
+    size_t length = strlen(keyText);
+    if (length >= sizeof(copy))
+        return false;
+    memcpy(copy, keyText, length + 1);
+    NormalizeEntry(copy);
+    return strcmp(copy, keyText) == 0;
+}
+
+// One key of a registry walk: `name` is opened below `parent` as the system spells it, and
+// `keyText` (REGISTRY_TEXT_SIZE bytes, its content beyond the key's own text used as scratch) is
+// the key's plan text. The key is opened as a link, so that a registry link is seen rather than
+// followed: a link is neither planned nor entered, since what it leads to belongs to another key.
+DWORD AddKeyTree(CUninstallEngine& engine, HKEY parent, const char* name, char* keyText) {
+    KeyHolder key;
+    LONG opened = RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK, KEY_READ, key.out());
+    if (opened != ERROR_SUCCESS)
+        return static_cast<DWORD>(opened);
+    DWORD linkType = REG_NONE;
+    DWORD linkSize = 0;
+    LONG link =
+        RegQueryValueExA(key.get(), "SymbolicLinkValue", nullptr, &linkType, nullptr, &linkSize);
+    if ((link == ERROR_SUCCESS || link == ERROR_MORE_DATA) && linkType == REG_LINK) {
+        protected_keys::LogProtectedKey(keyText, "a registry link, never followed");
+        return ERROR_ACCESS_DENIED;
+    }
+    DWORD result = engine.AddToPlan(engine.m_planRegKeys, keyText);
+    if (result != 0)
+        return result;
+
+    // Names are read straight after 'key text\'; when no room for a name is left the key has
+    // nothing more to contribute.
+    size_t prefix = strlen(keyText) + 1;
+    if (prefix + 1 > REGISTRY_TEXT_SIZE)
+        return 0;
+    keyText[prefix - 1] = '\\';
+    keyText[prefix] = '\0';
+    char* const childName = keyText + prefix;
+    DWORD room = static_cast<DWORD>(REGISTRY_TEXT_SIZE - prefix);
+
+    for (DWORD index = 0;; ++index) {
+        char found[REGISTRY_TEXT_SIZE];
+        if (RegEnumKeyA(key.get(), index, childName, room) != ERROR_SUCCESS)
+            break;
+        keyText[REGISTRY_TEXT_SIZE - 1] = '\0';
+        memcpy(found, childName, strlen(childName) + 1);
+        UpperCase(childName);
+        if (!KeepsItsText(keyText))
+            continue;
+        if (protected_keys::IsProtectedKey(keyText)) {
+            protected_keys::LogProtectedKey(keyText);
+            continue;
+        }
+        AddKeyTree(engine, key.get(), found, keyText);
+    }
+
+    for (DWORD index = 0;; ++index) {
+        childName[0] = '\0';
+        DWORD size = room;
+        if (RegEnumValueA(key.get(), index, childName, &size, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        keyText[REGISTRY_TEXT_SIZE - 1] = '\0';
+        // A value name holding '\\' reads like a value of a subkey: its item could not be taken
+        // apart again without naming another value, so it is left where it is.
+        if (FindChar(childName, '\\'))
+            continue;
+        UpperCase(childName);
+        result = engine.AddToPlan(engine.m_planRegValues, keyText);
+        if (result != 0)
+            break;
+    }
+    return result;
+}
+
+// The root of a plan item ('HKEY_LOCAL_MACHINE\\...') and the key path behind it up to the item's
+// last separator: the value item's key, as the cleanup takes it apart. False for an item that
+// names no key below a known root.
+bool ValueKey(const char* item, HKEY* root, std::string* keyPath) {
+    static const struct {
+        const char* name;
+        HKEY root;
+    } kRoots[] = {
+        {"HKEY_CLASSES_ROOT\\", HKEY_CLASSES_ROOT},
+        {"HKEY_CURRENT_CONFIG\\", HKEY_CURRENT_CONFIG},
+        {"HKEY_CURRENT_USER\\", HKEY_CURRENT_USER},
+        {"HKEY_DYN_DATA\\", HKEY_DYN_DATA},
+        {"HKEY_LOCAL_MACHINE\\", HKEY_LOCAL_MACHINE},
+        {"HKEY_PERFORMANCE_DATA\\", HKEY_PERFORMANCE_DATA},
+        {"HKEY_USERS\\", HKEY_USERS},
+    };
+    const char* last = FindLastChar(item, '\\');
+    for (const auto& row : kRoots) {
+        size_t length = strlen(row.name);
+        if (strncmp(item, row.name, length) != 0)
+            continue;
+        if (!last || last < item + length)
+            return false;
+        *root = row.root;
+        keyPath->assign(item + length, static_cast<size_t>(last - (item + length)));
+        return !keyPath->empty();
+    }
+    return false;
+}
+
+// The last look at the registry plan, as the file plan has one: a protected key is dropped
+// whatever way it came in. A value found by walking a key is dropped when its key is protected;
+// a value the profile names itself may live in a shared key (one start-up value, say), but never
+// in a root, nor behind a registry link, which would delete another key's value.
+void FilterRegistryPlan(CUninstallEngine& engine) {
+    char* item = nullptr;
+    DWORD more = engine.m_planRegKeys.GetFirst(&item);
+    while (more == 0) {
+        if (protected_keys::IsProtectedKey(item)) {
+            protected_keys::LogProtectedKey(item);
+            more = engine.m_planRegKeys.RemoveCurrent(&item);
+        } else {
+            more = engine.m_planRegKeys.GetNext(&item);
+        }
+    }
+    more = engine.m_planRegValues.GetFirst(&item);
+    while (more == 0) {
+        HKEY root = nullptr;
+        std::string keyPath;
+        bool refused;
+        if (!ValueKey(item, &root, &keyPath))
+            refused = true;
+        else if (engine.m_removeRegValues.Contains(item))
+            refused = protected_keys::PassesThroughLink(root, keyPath.c_str());
+        else
+            refused =
+                protected_keys::IsProtectedKey(std::string(item, FindLastChar(item, '\\')).c_str());
+        if (refused) {
+            TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d ProtectedValue: %s\n",
+                       static_cast<int>(ERROR_ACCESS_DENIED), item);
+            refusal_observer::Report("value", item, "in a protected key, a root or behind a link");
+            more = engine.m_planRegValues.RemoveCurrent(&item);
+        } else {
+            more = engine.m_planRegValues.GetNext(&item);
+        }
+    }
+}
+
+// Tells the observer, if any, which profile item the plan step expands next.
+void NoteExpanding(CPlanObserver* observer, const TSet& source, const char* item) {
+    if (observer)
+        observer->ExpandingItem(source, item);
+}
+
 } // namespace
 
 DWORD CUninstallEngine::LogPlanStep(DWORD result, const char* name) {
@@ -145,19 +294,9 @@ DWORD CUninstallEngine::LogPlanStep(DWORD result, const char* name) {
     return result;
 }
 
-namespace {
-
-// Tells the observer, if any, which profile item the plan step expands next.
-void NoteExpanding(CPlanObserver* observer, const TSet& source, const char* item) {
-    if (observer)
-        observer->ExpandingItem(source, item);
-}
-
-} // namespace
-
 DWORD CUninstallEngine::PopulateRemoveLists() {
     // Refusals made by the protections are reported to the observer too.
-    protected_paths::ObserverScope refusals(m_observer);
+    refusal_observer::Scope refusals(m_observer);
     DWORD result = LogPlanStep(PopulateRemoveServiceList(), kServiceStep);
     if (result != 0)
         return result;
@@ -192,7 +331,21 @@ DWORD CUninstallEngine::PopulateRemoveServiceList() {
         if (IsCancelled())
             return ERROR_CANCELLED;
     }
-    SubtractIgnored(m_planServices, m_ignoreServices);
+    // The last look at the service plan: the system's own services and processes, and this
+    // program, are never stopped or ended, however the profile named them.
+    const bool nt = GetPlatformId() == VER_PLATFORM_WIN32_NT;
+    more = m_planServices.GetFirst(&name);
+    while (more == 0) {
+        if (nt ? protected_services::IsProtectedService(name)
+               : protected_services::IsProtectedProcess(name)) {
+            protected_services::LogProtectedService(name);
+            more = m_planServices.RemoveCurrent(&name);
+        } else {
+            more = m_planServices.GetNext(&name);
+        }
+    }
+    // Service names are the service manager's own spelling; the ignore entries are upper case.
+    SubtractIgnoredNoCase(m_planServices, m_ignoreServices);
     return IsCancelled() ? ERROR_CANCELLED : 0;
 }
 
@@ -213,10 +366,14 @@ DWORD CUninstallEngine::PopulateRemoveRegList() {
     CopyEntries(m_planRegValues, m_removeRegValues);
     if (IsCancelled())
         return ERROR_CANCELLED;
+    FilterRegistryPlan(*this);
     SubtractIgnored(m_planRegKeys, m_ignoreRegKeys);
     if (IsCancelled())
         return ERROR_CANCELLED;
     SubtractIgnored(m_planRegValues, m_ignoreRegValues);
+    // A value goes with its key: what spares a key spares the values beneath it too, so an
+    // ignored key is never kept empty.
+    SubtractIgnored(m_planRegValues, m_ignoreRegKeys);
     if (IsCancelled())
         return ERROR_CANCELLED;
     return 0;
@@ -230,9 +387,10 @@ DWORD CUninstallEngine::AddRegKeyTree(const char* text) {
         return LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
     NormalizeEntry(copy.get());
     // A root or a key every program shares is never planned, whatever the profile or a value
-    // read from the registry says.
-    if (protected_paths::IsProtectedKey(copy.get())) {
-        protected_paths::LogProtectedKey(copy.get());
+    // read from the registry says: judged on the text as written and again on the key that the
+    // system is given, after every normalisation.
+    if (protected_keys::IsProtectedKey(copy.get())) {
+        protected_keys::LogProtectedKey(copy.get());
         return ERROR_ACCESS_DENIED;
     }
 
@@ -243,52 +401,20 @@ DWORD CUninstallEngine::AddRegKeyTree(const char* text) {
     DWORD result = ParseRegistryPath(copy.get(), &root, &rootName, &subKey, &lastName);
     if (result != 0)
         return result;
+    if (!root)
+        return ERROR_INVALID_HANDLE;
 
     char keyPath[REGISTRY_TEXT_SIZE];
-    if (!JoinPath(keyPath, sizeof(keyPath), subKey, lastName))
-        return ERROR_FILENAME_EXCED_RANGE;
-    KeyHolder key;
-    LONG opened = RegOpenKeyExA(root, keyPath, 0, KEY_READ, key.out());
-    if (opened != ERROR_SUCCESS)
-        return static_cast<DWORD>(opened);
-
     char keyText[REGISTRY_TEXT_SIZE];
-    if (!JoinPath(keyText, sizeof(keyText), rootName, subKey, lastName))
+    if (!JoinPath(keyPath, sizeof(keyPath), subKey, lastName) ||
+        !JoinPath(keyText, sizeof(keyText), rootName, subKey, lastName))
         return ERROR_FILENAME_EXCED_RANGE;
-    result = AddToPlan(m_planRegKeys, keyText);
-    if (result != 0)
-        return result;
-
-    // Names are read straight after 'key text\'; when no room for a name is left the key has
-    // nothing more to contribute.
-    size_t prefix = strlen(keyText) + 1;
-    if (prefix + 1 > sizeof(keyText))
-        return 0;
-    keyText[prefix - 1] = '\\';
-    keyText[prefix] = '\0';
-    DWORD room = static_cast<DWORD>(sizeof(keyText) - prefix);
-
-    for (DWORD index = 0;; ++index) {
-        if (RegEnumKeyA(key.get(), index, keyText + prefix, room) != ERROR_SUCCESS)
-            break;
-        keyText[sizeof(keyText) - 1] = '\0';
-        if (!VanishesWhenNormalised(keyText + prefix))
-            AddRegKeyTree(keyText);
+    if (!keyPath[0] || protected_keys::IsProtectedKey(keyText) ||
+        protected_keys::PassesThroughLink(root, keyPath)) {
+        protected_keys::LogProtectedKey(keyText, "protected key, or on the way through a link");
+        return ERROR_ACCESS_DENIED;
     }
-
-    for (DWORD index = 0;; ++index) {
-        keyText[prefix] = '\0';
-        DWORD size = room;
-        if (RegEnumValueA(key.get(), index, keyText + prefix, &size, nullptr, nullptr, nullptr,
-                          nullptr) != ERROR_SUCCESS)
-            break;
-        keyText[sizeof(keyText) - 1] = '\0';
-        UpperCase(keyText + prefix);
-        result = AddToPlan(m_planRegValues, keyText);
-        if (result != 0)
-            break;
-    }
-    return result;
+    return AddKeyTree(*this, root, keyPath, keyText);
 }
 
 DWORD CUninstallEngine::PopulateRemoveFileList() {
@@ -331,18 +457,41 @@ DWORD CUninstallEngine::CopyEntries(TSet& target, TSet& source) {
     return 0;
 }
 
+DWORD CUninstallEngine::SubtractIgnoredNoCase(TSet& plan, TSet& ignore) {
+    char* entry = nullptr;
+    DWORD more = plan.GetFirst(&entry);
+    while (more == 0) {
+        std::string upper(entry);
+        UpperCase(&upper[0]);
+        const char* matched = nullptr;
+        char* spare = nullptr;
+        for (DWORD next = ignore.GetFirst(&spare); next == 0 && !matched;
+             next = ignore.GetNext(&spare)) {
+            std::string part(spare);
+            UpperCase(&part[0]);
+            if (ContainsText(upper.c_str(), part.c_str()))
+                matched = spare;
+        }
+        if (matched && m_observer)
+            m_observer->ItemSpared(plan, entry, matched);
+        more = matched ? plan.RemoveCurrent(&entry) : plan.GetNext(&entry);
+    }
+    return 0;
+}
+
 DWORD CUninstallEngine::SubtractIgnored(TSet& plan, TSet& ignore) {
     char* entry = nullptr;
     DWORD more = plan.GetFirst(&entry);
     while (more == 0) {
-        bool ignored = false;
+        const char* matched = nullptr;
         char* spare = nullptr;
-        for (DWORD next = ignore.GetFirst(&spare); next == 0 && !ignored;
+        for (DWORD next = ignore.GetFirst(&spare); next == 0 && !matched;
              next = ignore.GetNext(&spare))
-            ignored = ContainsText(entry, spare);
-        if (ignored && m_observer)
-            m_observer->ItemSpared(plan, entry, spare);
-        more = ignored ? plan.RemoveCurrent(&entry) : plan.GetNext(&entry);
+            if (ContainsText(entry, spare))
+                matched = spare;
+        if (matched && m_observer)
+            m_observer->ItemSpared(plan, entry, matched);
+        more = matched ? plan.RemoveCurrent(&entry) : plan.GetNext(&entry);
     }
     return 0;
 }

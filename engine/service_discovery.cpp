@@ -4,6 +4,7 @@
 
 #include "engine_support.h"
 #include "helpers/helper.h"
+#include "protected_services.h"
 
 #include <shlwapi.h>
 #include <tlhelp32.h>
@@ -21,6 +22,15 @@ namespace {
 const DWORD LISTED_SERVICE_TYPES = SERVICE_DRIVER | SERVICE_WIN32;
 // The service list is read into the size it asked for plus this much.
 const DWORD SERVICE_LIST_SLACK = 100;
+
+// A pattern of wildcards alone ('*', '?*') names no product: it reaches only programs that lie
+// outside the Windows folder.
+bool OnlyWildcards(const char* pattern) {
+    for (; *pattern; ++pattern)
+        if (*pattern != '*' && *pattern != '?')
+            return false;
+    return true;
+}
 
 } // namespace
 
@@ -41,10 +51,21 @@ DWORD CUninstallEngine::MatchInstalledServices(TSet& destination, const char* pa
 
     TSet installed;
     EnumServiceNames(manager.get(), installed);
+    // Ignore entries are resolved as written: sparing more is never a risk.
+    const bool removing = &destination != &m_ignoreServices;
+    const bool wildcardsOnly = OnlyWildcards(pattern);
     char* name = nullptr;
-    for (DWORD more = installed.GetFirst(&name); more == 0; more = installed.GetNext(&name))
-        if (MatchWildcard(name, pattern))
-            destination.Add(name);
+    for (DWORD more = installed.GetFirst(&name); more == 0; more = installed.GetNext(&name)) {
+        if (!MatchWildcard(name, pattern))
+            continue;
+        if (removing &&
+            (protected_services::IsProtectedService(name) ||
+             (wildcardsOnly && protected_services::RunsFromWindowsFolder(manager.get(), name)))) {
+            protected_services::LogProtectedService(name);
+            continue;
+        }
+        destination.Add(name);
+    }
     return 0;
 }
 
@@ -83,6 +104,8 @@ DWORD CUninstallEngine::MatchRunningProcesses(TSet& destination, const char* pat
     if (snapshot.get() == INVALID_HANDLE_VALUE)
         return LastErrorOr(ERROR_INVALID_HANDLE);
 
+    const bool removing = &destination != &m_ignoreServices;
+    const bool wildcardsOnly = OnlyWildcards(pattern);
     PROCESSENTRY32 process;
     memset(&process, 0, sizeof(process));
     process.dwSize = sizeof(PROCESSENTRY32);
@@ -90,8 +113,15 @@ DWORD CUninstallEngine::MatchRunningProcesses(TSet& destination, const char* pat
          more = Process32Next(snapshot.get(), &process)) {
         process.szExeFile[sizeof(process.szExeFile) - 1] = '\0';
         const char* name = PathFindFileNameA(process.szExeFile);
-        if (name && MatchWildcard(name, pattern))
-            destination.Add(name);
+        if (!name || !MatchWildcard(name, pattern))
+            continue;
+        if (removing &&
+            (protected_services::IsProtectedProcess(name) ||
+             (wildcardsOnly && protected_services::IsInWindowsFolder(process.szExeFile)))) {
+            protected_services::LogProtectedService(name);
+            continue;
+        }
+        destination.Add(name);
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "Zelm.h"
 
 #include "helpers/helper.h"
+#include "protected_services.h"
 
 #include <shlwapi.h>
 #include <tlhelp32.h>
@@ -91,7 +92,8 @@ void TerminateNamedProcesses(HANDLE snapshot, const TSet& names, TerminatedProce
          more = Process32Next(snapshot, &entry)) {
         entry.szExeFile[MAX_PATH - 1] = '\0';
         const char* name = PathFindFileNameA(entry.szExeFile);
-        if (!name || !names.Contains(name) || entry.th32ProcessID == self)
+        if (!name || !names.Contains(name) || entry.th32ProcessID == self ||
+            protected_services::IsProtectedProcess(name))
             continue;
         HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
         if (!process)
@@ -143,8 +145,10 @@ DWORD CUninstallEngine::TerminateServiceProcesses() {
         return LastErrorOf();
 
     {
-        TerminatedProcesses terminated(m_removeServices.Count());
-        TerminateNamedProcesses(snapshot, m_removeServices, terminated);
+        // The plan, not the remove list: what the ignore entries spare and what the plan step
+        // refused is never ended.
+        TerminatedProcesses terminated(m_planServices.Count());
+        TerminateNamedProcesses(snapshot, m_planServices, terminated);
         terminated.WaitForAll(kTerminateWaitMs);
         Sleep(kAfterTerminatePauseMs);
     }

@@ -21,6 +21,10 @@ const char kProgram[] = "C:\\Tools\\Kelvane.exe";
 const char kProfile[] = "C:\\Tools\\Kelvane.cfg";
 const char kSuite[] = "C:\\Program Files\\Example Suite";
 const char kSuiteKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite";
+// A key the product reaches only through a registry link, and a shared key; both keep their
+// values whatever the profile says.
+const char kOtherKey[] = "HKEY_CURRENT_USER\\Software\\Other Vendor";
+const char kSharedKey[] = "HKEY_CURRENT_USER\\Software";
 // The user's own file, which the product reaches only through a junction.
 const char kLetter[] = "C:\\Documents and Settings\\Administrator\\My Documents\\letter.doc";
 // Folders no profile can have removed, whatever it says.
@@ -110,6 +114,12 @@ void BuildMachine(bool win9x) {
     sim::SetBinary("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                    "ExampleBin", std::string("\x01\x02", 2));
 
+    // A registry link inside the product's key, to a key of the user's that must keep its value,
+    // and a value in a key every program shares.
+    sim::SetString(kOtherKey, "Keep", "mine");
+    sim::AddLinkKey((key + "\\Linked").c_str(), kOtherKey);
+    sim::SetString(kSharedKey, "Shared", "x");
+
     sim::AddService({"ExampleSvc", "Example Service", SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING});
     sim::AddService({"ExampleDrv", "Example Driver", SERVICE_KERNEL_DRIVER, SERVICE_RUNNING});
     sim::AddProcess("C:\\Program Files\\Example Suite\\BIN\\APP.EXE");
@@ -149,6 +159,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Require(planned.count(Place(kLetter)) != 0, "deleted through a link", kLetter);
         for (const char* folder : kProtected)
             Require(sim::Exists(folder), "a protected folder was removed", folder);
+        Require(sim::GetString(kOtherKey, "Keep") == "mine", "deleted through a registry link",
+                kOtherKey);
+        Require(sim::ValueExists(kSharedKey, "Shared"), "a shared key was walked", kSharedKey);
     }
     TraceResetForTests();
     return 0;

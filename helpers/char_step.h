@@ -28,6 +28,15 @@ inline char UpperAscii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+// A single-byte character upper-cased with the ANSI code page's case mapping, as the system
+// does it; ASCII without asking the system.
+inline char UpperChar(char c) {
+    if (static_cast<unsigned char>(c) < 0x80)
+        return UpperAscii(c);
+    CharUpperBuffA(&c, 1);
+    return c;
+}
+
 // Start of the last character of text (null for an empty text).
 inline const char* LastCharStart(const char* text) {
     const char* last = nullptr;

@@ -10,7 +10,8 @@
 int GetPlatformId();
 
 // Canonical form in place: enclosing quotes gone, one trailing separator dropped, '/' and runs of
-// separators folded to one '\', upper case (ASCII letters; double-byte characters kept whole).
+// separators folded to one '\', upper case (the ANSI code page's case mapping, as CharUpperBuffA
+// does it; double-byte characters kept whole).
 // Works on a heap copy of any length; when none can be made the text is left unchanged.
 void NormalizeEntry(char* text);
 
@@ -52,7 +53,8 @@ bool HasWildcards(const char* text);
 // match '*.TXT'). Case-insensitive. False when either is null or memory is exhausted.
 bool MatchWildcard(const char* text, const char* pattern);
 
-// Compares at most n bytes without regard to case (ASCII letters, folded to lower case for the
+// Compares at most n bytes without regard to case (single-byte characters equal when the code
+// page upper-cases them alike; ASCII letters folded to lower case for the
 // sign); a double-byte character is compared unfolded and counts as two bytes. Stops at a NUL.
 // 0 when equal, else negative or positive.
 int ComparePrefixNoCase(const char* a, const char* b, size_t n);

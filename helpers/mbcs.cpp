@@ -42,9 +42,14 @@ const char* FindText(const char* text, const char* part) {
 namespace {
 
 // ASCII letters fold to lower case for the sign, as the usual case-insensitive comparison does;
-// which bytes count as equal is the same as with upper-casing.
-int FoldLower(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
+// other single-byte characters compare as the code page upper-cases them, so which bytes count
+// as equal is the same as with upper-casing.
+int Fold(unsigned char c) {
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A' + 'a';
+    if (c < 0x80)
+        return c;
+    return static_cast<unsigned char>(helper_detail::UpperChar(static_cast<char>(c)));
 }
 
 } // namespace
@@ -62,7 +67,7 @@ int ComparePrefixNoCase(const char* a, const char* b, size_t n) {
             i += 2;
             continue;
         }
-        int cx = FoldLower(x[i]), cy = FoldLower(y[i]);
+        int cx = Fold(x[i]), cy = Fold(y[i]);
         if (cx != cy)
             return cx < cy ? -1 : 1;
         if (cx == 0)

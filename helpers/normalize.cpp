@@ -8,16 +8,16 @@
 
 using helper_detail::CharLength;
 using helper_detail::IsSeparator;
-using helper_detail::UpperAscii;
+using helper_detail::UpperChar;
 
 void UpperCase(char* text) {
     if (!text)
         return;
-    // Only ASCII letters fold; a double-byte character is skipped whole, so its trail byte is
-    // never taken for a letter.
+    // Single-byte characters fold with the code page's case mapping; a double-byte character is
+    // skipped whole, so its trail byte is never taken for a letter.
     for (size_t n; (n = CharLength(text)) != 0; text += n)
         if (n == 1)
-            *text = UpperAscii(*text);
+            *text = UpperChar(*text);
 }
 
 void NormalizeEntry(char* text) {

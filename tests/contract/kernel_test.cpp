@@ -57,11 +57,16 @@ TEST_F(KernelContract, ModuleFileNameTooSmallBufferIsCutAndTerminated) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
 }
 
-TEST_F(KernelContract, UpperCasingFoldsAsciiLettersOnly) {
+TEST_F(KernelContract, UpperCasingFollowsTheCodePage) {
     char text[] = "abc-xyz_019[]";
     CharUpperBuffA(text, static_cast<DWORD>(strlen(text)));
     EXPECT_STREQ("ABC-XYZ_019[]", text);
     EXPECT_FALSE(IsDBCSLeadByte('A'));
+    // Western European letters under 1252; the division sign, sharp s and micro sign stay.
+    ASSERT_EQ(1252u, GetACP());
+    char accented[] = "\xE4\xF6\xFC\xE9\xFF\x9A\xF7\xDF\xB5";
+    CharUpperBuffA(accented, static_cast<DWORD>(strlen(accented)));
+    EXPECT_STREQ("\xC4\xD6\xDC\xC9\x9F\x8A\xF7\xDF\xB5", accented);
 }
 
 TEST_F(KernelContract, CriticalSectionIsReentrant) {

@@ -223,6 +223,22 @@ TEST_F(ServiceContract, OpenFindsTheKeyNameInAnyCaseButNotTheDisplayName) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), GetLastError());
 }
 
+TEST_F(ServiceContract, ConfigurationNamesTheProgramAfterASizingCall) {
+    SetLastError(contract::kMarker);
+    DWORD needed = 0;
+    EXPECT_FALSE(QueryServiceConfigA(service, nullptr, 0, &needed));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    ASSERT_GT(needed, static_cast<DWORD>(sizeof(QUERY_SERVICE_CONFIGA)));
+
+    std::vector<char> buffer(needed);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
+    ASSERT_TRUE(QueryServiceConfigA(service, config, needed, &needed)) << GetLastError();
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS), config->dwServiceType);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_DEMAND_START), config->dwStartType);
+    EXPECT_STREQ(ServiceProgram().c_str(), config->lpBinaryPathName);
+    EXPECT_STREQ(kDisplay, config->lpDisplayName);
+}
+
 TEST_F(ServiceContract, OpenOfAMissingServiceFails) {
     SetLastError(contract::kMarker);
     EXPECT_EQ(nullptr, OpenServiceA(manager, "KelvaneNoSuchService", SERVICE_ALL_ACCESS));

@@ -312,17 +312,26 @@ TEST_F(ConfigFileTest, SectionsInAnyOrderAndALastLineWithoutLineFeed) {
     EXPECT_EQ(Lines{"FINAL"}, Items(engine.m_removeServices));
 }
 
-TEST_F(ConfigFileTest, LongLineIsReadIn359CharacterPieces) {
+TEST_F(ConfigFileTest, LongLineIsNeverSplitIntoTwo) {
     const std::string key = "remove=SERVICE_NAME,BY_VALUE,";
-    const std::string cut = std::string(359 - key.size(), 'N');
     const std::string exact = std::string(359 - key.size(), 'M');
-    // The rest of a longer line is a line of its own; a line of exactly 359 characters leaves
-    // only its line feed, an empty line.
-    WriteProfile("[service 1]\n" + key + cut + key + "TAIL\n" + key + exact + "\n" + key +
-                 "NEXT\n");
-
+    // A comment and a header line longer than the buffer are skipped whole: their remainders
+    // would read as an entry and as a section header. A line of exactly 359 characters fits.
+    WriteProfile(";" + std::string(358, 'c') + key + "TAIL\n" + "[service 1]" +
+                 std::string(400, 'h') + "\n;" + std::string(358, 'c') + "[file 1]\n" + key +
+                 exact + "\n" + key + "NEXT\n");
     EXPECT_EQ(0u, ReadRemoveServices());
-    EXPECT_EQ((Lines{exact, "NEXT", cut, "TAIL"}), Items(engine.m_removeServices));
+    EXPECT_EQ((Lines{exact, "NEXT"}), Items(engine.m_removeServices));
+
+    // An entry longer than the buffer fails the profile with what was read of it.
+    const std::string cut = std::string(359 - key.size(), 'N');
+    WriteProfile("[service 1]\n" + key + cut + "\",\"*TAIL\n" + key + "NEXT\n");
+    CUninstallEngine fresh;
+    fresh.SetDialog(&dialog);
+    EXPECT_EQ(0u, fresh.InitConfigFile());
+    EXPECT_EQ(1610u, fresh.InitRemoveServiceList());
+    EXPECT_TRUE(fresh.m_removeServices.IsEmpty());
+    EXPECT_EQ(key + cut, fresh.m_errorText);
 }
 
 TEST_F(ConfigFileTest, LastEntryIsDispatchedOnce) {

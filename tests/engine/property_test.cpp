@@ -428,6 +428,7 @@ void CheckPlan(const Run& run) {
     spare(files, run.ignoreFiles);
     spare(keys, run.ignoreKeys);
     spare(values, run.ignoreValues);
+    spare(values, run.ignoreKeys); // a value goes with its key
     EXPECT_EQ(files, run.planFiles)
         << "file plan; expected:" << Join(files) << "\n  planned:" << Join(run.planFiles);
     EXPECT_EQ(keys, run.planKeys) << "key plan";
@@ -454,7 +455,8 @@ void CheckIgnored(const Run& run) {
         if (Spared(entry.first, run.ignoreKeys) && !run.afterRestart.keys.count(entry.first))
             ADD_FAILURE() << "ignored key gone: " << entry.second;
     for (const auto& entry : run.before.values) {
-        if (!Spared(entry.first, run.ignoreValues))
+        // A value is spared by its own ignore entries and by those of its key.
+        if (!Spared(entry.first, run.ignoreValues) && !Spared(entry.first, run.ignoreKeys))
             continue;
         auto now = run.afterRestart.values.find(entry.first);
         if (now == run.afterRestart.values.end() || now->second.data != entry.second.data)
@@ -667,3 +669,106 @@ TEST(EnginePropertyTest, Win9xRunsStayWithinThePlan) {
 }
 
 } // namespace
+
+// Spelling never decides safety: every protected folder and key of the machine, written with
+// doubled separators, '/', mixed case, trailing dots and blanks, quotes and short root names,
+// plans nothing and deletes nothing, whether the profile names it or a value it refers to holds
+// it.
+std::string Respell(Random& random, const std::string& place, bool key) {
+    static const std::vector<std::string> kSeparators = {"\\", "/", "\\\\", "//", "\\/", "/\\"};
+    std::string out;
+    if (random.Chance(20))
+        out += '"';
+    for (size_t i = 0; i < place.size(); ++i) {
+        char c = place[i];
+        if (c == '\\') {
+            if (!key && random.Chance(30))
+                out += random.Chance(50) ? "." : " ";
+            else if (key && random.Chance(20))
+                out += ' ';
+            out += random.Pick(kSeparators);
+            continue;
+        }
+        if (c >= 'A' && c <= 'Z' && random.Chance(50))
+            c = static_cast<char>(c - 'A' + 'a');
+        out += c;
+    }
+    if (!key && random.Chance(30))
+        out += random.Chance(50) ? ".." : ". ";
+    if (random.Chance(50))
+        out += random.Pick(kSeparators);
+    if (out[0] == '"' && random.Chance(50))
+        out += '"';
+    return out;
+}
+
+TEST(EnginePropertyTest, NoSpellingOfAProtectedPlacePlansIt) {
+    const std::vector<std::string> folders = {
+        "C:\\WINDOWS",
+        "C:\\WINDOWS\\SYSTEM32",
+        "C:\\PROGRAM FILES",
+        "C:\\PROGRAM FILES\\COMMON FILES",
+        "C:\\DOCUMENTS AND SETTINGS",
+        "C:\\DOCUMENTS AND SETTINGS\\ADMINISTRATOR",
+        "C:\\DOCUMENTS AND SETTINGS\\ALL USERS\\APPLICATION DATA"};
+    const std::vector<std::string> keys = {
+        "HKEY_CURRENT_USER\\SOFTWARE",
+        "HKEY_LOCAL_MACHINE\\SOFTWARE",
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT",
+        "HKEY_CURRENT_USER\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN",
+        "HKEY_LOCAL_MACHINE\\SYSTEM\\CURRENTCONTROLSET\\SERVICES",
+        "HKEY_CLASSES_ROOT\\CLSID"};
+    const std::vector<std::string> shortRoots = {"HKCU", "HKLM", "HKLM", "HKCU", "HKLM", "HKCR"};
+    uint32_t seed = EnvNumber("KV_PROPERTY_SEED", 20240611u);
+    uint32_t cases = EnvNumber("KV_PROPERTY_CASES", 500u) / 5 + 1;
+    for (uint32_t index = 0; index < cases; ++index) {
+        Random random(seed * 2654435761u + index * 7919u + 13u);
+        TraceResetForTests();
+        sim::Reset();
+        sim::SetModulePath("C:\\Tools\\Kelvane.exe");
+        for (const std::string& folder : folders)
+            sim::AddFile((folder + "\\inside.txt").c_str());
+        for (const std::string& key : keys)
+            sim::SetString((key + "\\Vendor").c_str(), "Value", "x");
+
+        std::string keyLines, fileLines;
+        for (int n = 0; n < 4; ++n) {
+            size_t which = random.Below(keys.size());
+            std::string key = keys[which];
+            if (random.Chance(25))
+                key = shortRoots[which] + key.substr(key.find('\\'));
+            std::string spelled = Respell(random, key, true);
+            if (random.Chance(30)) {
+                // Through a value the profile refers to.
+                sim::SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite", "Key",
+                               spelled.c_str());
+                keyLines += "remove=REG_VALUE,BY_REFERENCE,HKEY_LOCAL_MACHINE\\SOFTWARE\\Example "
+                            "Suite\\Key\n";
+            } else {
+                keyLines += "remove=REG_KEY,BY_VALUE," + spelled + "\n";
+            }
+            fileLines +=
+                "remove=FILE_NAME,BY_VALUE," + Respell(random, random.Pick(folders), false) + "\n";
+        }
+        std::string profile = "[service 1]\n[registry value 1]\n[registry key 1]\n" + keyLines +
+                              "[file 1]\n" + fileLines;
+        sim::AddFile("C:\\Tools\\Kelvane.cfg", profile);
+        SCOPED_TRACE("case " + std::to_string(index) + " of seed " + std::to_string(seed) +
+                     "; profile:\n" + profile);
+
+        CUninstallDlg dialog;
+        CUninstallEngine engine;
+        engine.SetDialog(&dialog);
+        DWORD result = engine.CreateProfile();
+        if (result == 0)
+            result = engine.PopulateRemoveLists();
+        // A spelling the reader refuses changes nothing either; one it takes plans nothing.
+        EXPECT_TRUE(result == 0 || result == ERROR_INVALID_DATA) << result;
+        EXPECT_TRUE(engine.m_planFiles.IsEmpty());
+        EXPECT_TRUE(engine.m_planRegKeys.IsEmpty());
+        EXPECT_TRUE(engine.m_planRegValues.IsEmpty());
+        if (::testing::Test::HasFailure())
+            break;
+    }
+    TraceResetForTests();
+}

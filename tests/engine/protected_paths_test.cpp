@@ -17,6 +17,12 @@ const char kProfiles[] = "C:\\DOCUMENTS AND SETTINGS";
 const char kAdministrator[] = "C:\\DOCUMENTS AND SETTINGS\\ADMINISTRATOR";
 const char kReferenceKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite";
 
+void Empty(TSet& set) {
+    char* item = nullptr;
+    for (DWORD more = set.GetFirst(&item); more == 0;)
+        more = set.RemoveCurrent(&item);
+}
+
 class ProtectedPathsTest : public EngineTest {
 protected:
     void SetUp() override {
@@ -181,13 +187,14 @@ TEST_P(ReferencedPathTest, RegistryValueNamingAProtectedFolderPlansNothing) {
 
     ASSERT_EQ(0u, RunProfile("", "remove=REG_VALUE,BY_REFERENCE,"
                                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite\\InstallPath\n"));
-    EXPECT_EQ(Lines{GetParam()}, Items(engine.m_removeFiles));
-    EXPECT_TRUE(engine.m_planFiles.IsEmpty());
-    Lines lines = LogLines();
-    ASSERT_GE(lines.size(), 2u);
+    // The referenced data is taken in its canonical entry text.
     std::string normalised = GetParam();
     NormalizeEntry(&normalised[0]);
     normalised.resize(strlen(normalised.c_str()));
+    EXPECT_EQ(Lines{normalised}, Items(engine.m_removeFiles));
+    EXPECT_TRUE(engine.m_planFiles.IsEmpty());
+    Lines lines = LogLines();
+    ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ("0005 ProtectedPath: " + normalised, lines[lines.size() - 2]);
     EXPECT_EQ("0000 PopulateRemoveFileList: 0 files and folders", lines.back());
 }
@@ -255,6 +262,37 @@ TEST_F(ProtectedPathsTest, FoldersMovedByTheMachineAreProtectedWhereTheyAre) {
     EXPECT_EQ((Lines{"0005 ProtectedPath: D:\\WINNT", "0005 ProtectedPath: D:\\WINNT\\SYSTEM32",
                      "0005 ProtectedPath: E:\\APPS"}),
               PlanLines());
+}
+
+// Letters beyond ASCII fold as the code page folds them: an ignore entry spelled with a capital
+// spares the folder the disk spells in lower case, and a protected folder is recognised in
+// another case. Under a double-byte code page the trail bytes stay as they are.
+TEST_F(ProtectedPathsTest, AccentedLettersFoldAlikeInPlanIgnoreAndProtection) {
+    sim::SetSpecialFolder(CSIDL_PROGRAM_FILES, "C:\\Programme f\xFCr alle");
+    sim::AddFile("C:\\Programme f\xFCr alle\\Vendor\\\xFC"
+                 "bersicht\\a.txt");
+    sim::AddFile("C:\\Programme f\xFCr alle\\Vendor\\b.txt");
+    ASSERT_EQ(0u, RunProfile("", "remove=FILE_NAME,BY_VALUE,C:\\Programme f\xFCr alle\\Vendor\n"
+                                 "remove=FILE_NAME,BY_VALUE,C:\\PROGRAMME F\xDCR ALLE\n"
+                                 "ignore=FILE_NAME,BY_VALUE,C:\\Programme f\xFCr alle\\Vendor\\"
+                                 "\xDC"
+                                 "bersicht\n"));
+    EXPECT_EQ(
+        (Lines{"C:\\PROGRAMME F\xDCR ALLE\\VENDOR", "C:\\PROGRAMME F\xDCR ALLE\\VENDOR\\B.TXT"}),
+        Items(engine.m_planFiles));
+    EXPECT_TRUE(Has(LogLines(), "0005 ProtectedPath: C:\\PROGRAMME F\xDCR ALLE"));
+
+    sim::Reset();
+    sim::SetModulePath(kProgram);
+    sim::SetCodePage(932);
+    // 0x83 0x61 is one character whose trail byte reads as 'a'.
+    sim::AddFile("C:\\Vendor\\\x83\x61\\x.txt");
+    CUninstallEngine fresh;
+    fresh.SetDialog(&dialog);
+    fresh.m_removeFiles.Add("C:\\VENDOR");
+    ASSERT_EQ(0u, fresh.PopulateRemoveFileList());
+    EXPECT_EQ((Lines{"C:\\VENDOR", "C:\\VENDOR\\\x83\x61", "C:\\VENDOR\\\x83\x61\\X.TXT"}),
+              Items(fresh.m_planFiles));
 }
 
 TEST_F(ProtectedPathsTest, FinalFilterDropsProtectedEntriesBeforeTheIgnoreEntries) {
@@ -340,8 +378,18 @@ TEST(CanonicalPathTest, DotsBlanksAndPrefixesAreResolvedAndRelativePathsCannotBe
         EXPECT_TRUE(protected_paths::CanonicalPath(c.path, &out)) << c.path;
         EXPECT_EQ(c.canonical, out) << c.path;
     }
-    const char* const unjudged[] = {"",  "WINDOWS", "C:WINDOWS", "\\WINDOWS", "\\\\SERVER\\SHARE",
-                                    ".", "..\\X",   "1:\\X"};
+    // A ':' after the drive's names a stream: 'X::$INDEX_ALLOCATION' is the folder X itself.
+    const char* const unjudged[] = {"",
+                                    "WINDOWS",
+                                    "C:WINDOWS",
+                                    "\\WINDOWS",
+                                    "\\\\SERVER\\SHARE",
+                                    ".",
+                                    "..\\X",
+                                    "1:\\X",
+                                    "C:\\WINDOWS::$INDEX_ALLOCATION",
+                                    "C:\\VENDOR\\FILE.TXT:STREAM",
+                                    "\\\\?\\C:\\VENDOR:X"};
     for (const char* path : unjudged) {
         std::string out;
         EXPECT_FALSE(protected_paths::CanonicalPath(path, &out)) << path;
@@ -435,6 +483,160 @@ TEST_F(ProtectedPathsTest, RegistryValueNamingAHiveKeyPlansNothing) {
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ("0005 ProtectedKey: HKEY_LOCAL_MACHINE\\SOFTWARE", lines[lines.size() - 3]);
     EXPECT_EQ("0000 PopulateRemoveRegList: 0 keys, 0 values", lines[lines.size() - 2]);
+}
+
+TEST_F(ProtectedPathsTest, StreamNamesArePlannedNowhere) {
+    sim::AddFile("C:\\Vendor\\file.txt");
+    const char* const entries[] = {"C:\\Vendor::$INDEX_ALLOCATION", "C:\\Vendor\\file.txt:stream",
+                                   "C:\\Vendor\\file.txt::$DATA"};
+    for (const char* entry : entries)
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), engine.AddFileTree(entry)) << entry;
+    EXPECT_TRUE(engine.m_planFiles.IsEmpty());
+    EXPECT_EQ(3u, PlanLines().size());
+}
+
+// However a shared key is spelled, by the profile or by a value the profile refers to, the key
+// that would be opened is judged, and nothing of it is planned.
+TEST_F(ProtectedPathsTest, SpellingsOfASharedKeyAreRefusedOnTheKeyThatWouldBeOpened) {
+    sim::SetString("HKEY_CURRENT_USER\\Software\\Vendor", "Level", "3");
+    sim::SetString("HKEY_CURRENT_USER\\Software", "Shared", "x");
+    sim::SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor", "Level", "3");
+    const char* const spellings[] = {
+        "HKEY_CURRENT_USER\\Software\\\\",
+        "HKEY_CURRENT_USER\\Software\\\\\\",
+        "HKEY_CURRENT_USER//Software//",
+        "hkey_current_user\\software",
+        "HKEY_CURRENT_USER\\\\Software",
+        "\"HKEY_CURRENT_USER\\Software\\\\\"",
+        "HKEY_CURRENT_USER\\ Software \\",
+        "HKCU\\Software",
+        "HKLM\\SOFTWARE\\\\",
+        "HKEY_LOCAL_MACHINE\\\\",
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run\\\\",
+    };
+    for (const char* spelling : spellings) {
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), engine.AddRegKeyTree(spelling))
+            << spelling;
+        EXPECT_TRUE(engine.m_planRegKeys.IsEmpty()) << spelling;
+        EXPECT_TRUE(engine.m_planRegValues.IsEmpty()) << spelling;
+    }
+
+    // The way a careless administrator reached it: a value holding the hive key with two
+    // trailing separators, named by reference in the key section.
+    sim::SetString(kReferenceKey, "Root", "HKEY_CURRENT_USER\\Software\\\\");
+    ASSERT_EQ(0u, RunProfile("remove=REG_VALUE,BY_REFERENCE,"
+                             "HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite\\Root\n",
+                             ""));
+    EXPECT_TRUE(engine.m_planRegKeys.IsEmpty());
+    EXPECT_TRUE(engine.m_planRegValues.IsEmpty());
+    EXPECT_TRUE(Has(LogLines(), "0005 ProtectedKey: HKEY_CURRENT_USER\\SOFTWARE"));
+}
+
+// A registry link inside a planned tree is neither planned nor entered: what it leads to belongs
+// to another key. A remove entry or a named value reached through a link is refused whole.
+TEST_F(ProtectedPathsTest, RegistryLinksAreNeverEntered) {
+    sim::SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Settings", "Level", "3");
+    sim::SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Other\\Data", "Keep", "1");
+    sim::AddLinkKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Shortcut",
+                    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Other");
+    sim::AddLinkKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Alias", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Other");
+
+    ASSERT_EQ(0u, RunProfile("remove=REG_KEY,BY_VALUE,HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\n"
+                             "remove=REG_KEY,BY_VALUE,HKEY_LOCAL_MACHINE\\SOFTWARE\\Alias\n"
+                             "remove=REG_KEY,BY_VALUE,HKEY_LOCAL_MACHINE\\SOFTWARE\\Alias\\Data\n",
+                             ""));
+    EXPECT_EQ((Lines{"HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR",
+                     "HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\SETTINGS"}),
+              Items(engine.m_planRegKeys));
+    EXPECT_EQ(Lines{"HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\SETTINGS\\LEVEL"},
+              Items(engine.m_planRegValues));
+    Lines lines = LogLines();
+    EXPECT_TRUE(Has(lines, "0005 ProtectedKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\SHORTCUT"));
+    EXPECT_TRUE(Has(lines, "0005 ProtectedKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\ALIAS"));
+    EXPECT_TRUE(Has(lines, "0005 ProtectedKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\ALIAS\\DATA"));
+
+    // A value named through the link would delete the other key's value.
+    engine.m_removeRegValues.Add("HKEY_LOCAL_MACHINE\\SOFTWARE\\ALIAS\\DATA\\KEEP");
+    engine.m_removeRegValues.Add("HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\SETTINGS\\LEVEL");
+    Empty(engine.m_planRegKeys);
+    Empty(engine.m_planRegValues);
+    ASSERT_EQ(0u, engine.PopulateRemoveRegList());
+    EXPECT_EQ(Lines{"HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\SETTINGS\\LEVEL"},
+              Items(engine.m_planRegValues));
+    EXPECT_EQ("0005 ProtectedValue: HKEY_LOCAL_MACHINE\\SOFTWARE\\ALIAS\\DATA\\KEEP",
+              LogLines().back());
+
+    ASSERT_EQ(0u, engine.CleanupRegValues());
+    ASSERT_EQ(0u, engine.CleanupRegKeys());
+    EXPECT_EQ("1", sim::GetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Other\\Data", "Keep"));
+    EXPECT_FALSE(sim::KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Settings"));
+}
+
+// A value the profile names itself may live in a shared key; one found by walking may not, and
+// neither may one directly below a root.
+TEST_F(ProtectedPathsTest, NamedValuesInSharedKeysStayAllowed) {
+    const char kRun[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN";
+    sim::SetString(kRun, "Vendor Agent", "agent.exe");
+    sim::SetString(kRun, "Shell", "explorer.exe");
+    engine.m_removeRegValues.Add((std::string(kRun) + "\\VENDOR AGENT").c_str());
+    engine.m_removeRegValues.Add("HKEY_LOCAL_MACHINE\\VENDOR");
+    engine.m_planRegValues.Add((std::string(kRun) + "\\SHELL").c_str());
+
+    ASSERT_EQ(0u, engine.PopulateRemoveRegList());
+    EXPECT_EQ(Lines{std::string(kRun) + "\\VENDOR AGENT"}, Items(engine.m_planRegValues));
+    EXPECT_EQ((Lines{"0005 ProtectedValue: " + std::string(kRun) + "\\SHELL",
+                     "0005 ProtectedValue: HKEY_LOCAL_MACHINE\\VENDOR"}),
+              PlanLines());
+}
+
+// Service entries never reach the system's own services or processes, and a pattern of wildcards
+// alone reaches only programs outside the Windows folder.
+TEST_F(ProtectedPathsTest, ServiceEntriesStopOnlyTheProductsServices) {
+    auto add = [](const char* name, const char* image) {
+        sim::ServiceRecord record;
+        record.name = name;
+        record.state = SERVICE_RUNNING;
+        record.imagePath = image;
+        sim::AddService(record);
+    };
+    add("RpcSs", "C:\\WINDOWS\\system32\\svchost.exe -k rpcss");
+    add("EventLog", "C:\\WINDOWS\\system32\\services.exe");
+    add("Spooler", "C:\\WINDOWS\\system32\\spoolsv.exe");
+    add("ExampleSvc", "\"C:\\Program Files\\Example Suite\\svc.exe\" -service");
+    add("ExampleDrv", "System32\\drivers\\example.sys");
+
+    ASSERT_EQ(0u, RunProfile("", "")); // an empty profile gives an engine with its log
+    Empty(engine.m_removeServices);
+    char all[] = "*";
+    char product[] = "EXAMPLE*";
+    char core[] = "RPC?S";
+    ASSERT_EQ(0u, engine.FindServicesByValue(engine.m_removeServices, all));
+    EXPECT_EQ(Lines{"ExampleSvc"}, Items(engine.m_removeServices));
+    ASSERT_EQ(0u, engine.FindServicesByValue(engine.m_removeServices, product));
+    ASSERT_EQ(0u, engine.FindServicesByValue(engine.m_removeServices, core));
+    engine.m_removeServices.Add("EVENTLOG");
+    ASSERT_EQ(0u, engine.PopulateRemoveServiceList());
+    EXPECT_EQ((Lines{"ExampleDrv", "ExampleSvc"}), Items(engine.m_planServices));
+    Lines lines = LogLines();
+    for (const char* name : {"RpcSs", "EventLog", "Spooler", "ExampleDrv", "EVENTLOG"})
+        EXPECT_TRUE(Has(lines, std::string("0005 ProtectedService: ") + name)) << name;
+
+    // Ignore entries are resolved as written, the system's services included.
+    char ignoreAll[] = "*";
+    ASSERT_EQ(0u, engine.FindServicesByValue(engine.m_ignoreServices, ignoreAll));
+    EXPECT_EQ(5u, engine.m_ignoreServices.Count());
+
+    // On the 9x family the patterns meet running programs.
+    sim::SetWindows98();
+    sim::AddProcess("C:\\WINDOWS\\SYSTEM\\KERNEL32.DLL");
+    sim::AddProcess("C:\\WINDOWS\\EXPLORER.EXE");
+    sim::AddProcess("C:\\WINDOWS\\RUNDLL32.EXE");
+    sim::AddProcess("C:\\PROGRAM FILES\\EXAMPLE SUITE\\AGENT.EXE");
+    TSet processes;
+    char explorer[] = "EXPLORER.EXE";
+    ASSERT_EQ(0u, engine.FindServicesByValue(processes, all));
+    ASSERT_EQ(0u, engine.FindServicesByValue(processes, explorer));
+    EXPECT_EQ(Lines{"AGENT.EXE"}, Items(processes));
 }
 
 } // namespace

@@ -64,13 +64,17 @@ TEST_F(RegistryDiscoveryTest, WildcardInTheKeyPathOrEmptyDataFailsTheEntry) {
     EXPECT_TRUE(Found().empty());
 }
 
-TEST_F(RegistryDiscoveryTest, ReferenceAddsTheStoredStringExactlyAsWritten) {
-    sim::SetString(kVendor.c_str(), "InstallPath", "C:\\Program Files\\Vendor");
+TEST_F(RegistryDiscoveryTest, ReferenceAddsTheStoredStringInItsCanonicalText) {
+    sim::SetString(kVendor.c_str(), "InstallPath", "C:\\Program Files\\Vendor\\");
     // Stored without a terminator: only the stored bytes are taken.
     sim::SetValue(kVendor.c_str(), "Raw", REG_SZ, "C:\\Raw");
+    sim::SetString(kVendor.c_str(), "Quoted", "\"c:/quoted//dir\"");
+    sim::SetString(kVendor.c_str(), "Separator", "\\");
     EXPECT_EQ(0u, Find(kReference, "hkey_local_machine\\software\\vendor\\installpath"));
     EXPECT_EQ(0u, Find(kReference, kVendor + "\\Raw"));
-    EXPECT_EQ((Strings{"C:\\Program Files\\Vendor", "C:\\Raw"}), Found());
+    EXPECT_EQ(0u, Find(kReference, kVendor + "\\Quoted"));
+    EXPECT_EQ(0u, Find(kReference, kVendor + "\\Separator")); // nothing left to name
+    EXPECT_EQ((Strings{"C:\\PROGRAM FILES\\VENDOR", "C:\\QUOTED\\DIR", "C:\\RAW"}), Found());
 }
 
 TEST_F(RegistryDiscoveryTest, ReferenceToAMissingOrEmptyValueAddsNothingAndNonStringFails) {
@@ -128,6 +132,23 @@ TEST_F(RegistryDiscoveryTest, KeyDataMatchFindsUninstallKeysByDisplayName) {
     const std::string item =
         "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL\\";
     EXPECT_EQ((Strings{item + "VENDORAV", item + "{1234}"}), Found());
+}
+
+// The value name joined to the candidate and split again: Windows Installer keeps a product's
+// name one key below the product's own key.
+TEST_F(RegistryDiscoveryTest, KeyDataMatchValueNameMayNameASubkey) {
+    const std::string products = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion"
+                                 "\\Installer\\UserData\\S-1-5-18\\Products";
+    sim::SetString((products + "\\A1B2\\InstallProperties").c_str(), "DisplayName",
+                   "Vendor Antivirus");
+    sim::SetString((products + "\\C3D4\\InstallProperties").c_str(), "DisplayName", "Other");
+    // A value whose own name holds the separator is not what the field names.
+    sim::SetString((products + "\\E5F6").c_str(), "InstallProperties\\DisplayName", "Vendor X");
+    EXPECT_EQ(0u, Find(kKeyData,
+                       Fields({products + "\\*", "InstallProperties\\DisplayName", "Vendor*"})));
+    EXPECT_EQ(Strings{"HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\INSTALLER"
+                      "\\USERDATA\\S-1-5-18\\PRODUCTS\\A1B2"},
+              Found());
 }
 
 TEST_F(RegistryDiscoveryTest, KeyDataMatchWithAnEmptyValueNameReadsTheDefaultValue) {

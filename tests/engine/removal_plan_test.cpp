@@ -85,19 +85,21 @@ TEST_F(RemovalPlanTest, EmptyIgnoreEntryEmptiesOnlyItsOwnPlan) {
     EXPECT_EQ(Lines{"SVC"}, Items(engine.m_planServices));
 }
 
-TEST_F(RemovalPlanTest, IgnoreMatchingIsCaseSensitive) {
-    engine.m_removeServices.Add("C:\\KEEP");
-    engine.m_removeServices.Add("KEEPER");
-    engine.m_removeServices.Add("OTHER");
-    engine.m_ignoreServices.Add("Keep");
-    EXPECT_EQ(0u, engine.PopulateRemoveServiceList());
-    EXPECT_EQ((Lines{"C:\\KEEP", "KEEPER", "OTHER"}), Items(engine.m_planServices));
+TEST_F(RemovalPlanTest, IgnoreMatchingIsCaseSensitiveExceptForServiceNames) {
+    engine.m_planFiles.Add("C:\\KEEP");
+    engine.m_planFiles.Add("C:\\OTHER");
+    TSet lower;
+    lower.Add("Keep");
+    EXPECT_EQ(0u, engine.SubtractIgnored(engine.m_planFiles, lower));
+    EXPECT_EQ((Lines{"C:\\KEEP", "C:\\OTHER"}), Items(engine.m_planFiles));
 
-    // The set itself ignores case, so the upper-case spelling needs a set of its own.
-    TSet upper;
-    upper.Add("KEEP");
-    EXPECT_EQ(0u, engine.SubtractIgnored(engine.m_planServices, upper));
-    EXPECT_EQ(Lines{"OTHER"}, Items(engine.m_planServices));
+    // Service names come in the service manager's spelling, ignore entries in upper case.
+    engine.m_removeServices.Add("AcmeKeep");
+    engine.m_removeServices.Add("KEEPER");
+    engine.m_removeServices.Add("Other");
+    engine.m_ignoreServices.Add("KEEP");
+    EXPECT_EQ(0u, engine.PopulateRemoveServiceList());
+    EXPECT_EQ(Lines{"Other"}, Items(engine.m_planServices));
 }
 
 TEST_F(RemovalPlanTest, IgnoreMatchingRespectsDoubleByteCharacters) {
@@ -112,7 +114,7 @@ TEST_F(RemovalPlanTest, IgnoreMatchingRespectsDoubleByteCharacters) {
     EXPECT_EQ(Lines{"C:\\A" + table + "X"}, Items(engine.m_planFiles));
 }
 
-TEST_F(RemovalPlanTest, KeyTreeBringsEverySubkeyAndValueAndIgnoresKeysOnly) {
+TEST_F(RemovalPlanTest, KeyTreeBringsEverySubkeyAndValueAndIgnoredKeysKeepTheirValues) {
     const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite";
     sim::SetDefault(key.c_str(), "suite");
     sim::SetString(key.c_str(), "Path", "C:\\Program Files\\Example Suite");
@@ -131,11 +133,10 @@ TEST_F(RemovalPlanTest, KeyTreeBringsEverySubkeyAndValueAndIgnoresKeysOnly) {
     EXPECT_EQ((Lines{"HKEY_CURRENT_USER\\SOFTWARE\\RUN\\ExampleTray",
                      "HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE\\",
                      "HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE\\BIN\\X",
-                     "HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE\\KEEP\\Y",
                      "HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE\\PATH",
                      "HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE\\VERSION"}),
               Items(engine.m_planRegValues));
-    EXPECT_EQ("0000 PopulateRemoveRegList: 2 keys, 6 values", PlanLines()[1]);
+    EXPECT_EQ("0000 PopulateRemoveRegList: 2 keys, 5 values", PlanLines()[1]);
 }
 
 TEST_F(RemovalPlanTest, KeyThatCannotBeOpenedContributesNothing) {

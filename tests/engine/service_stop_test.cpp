@@ -76,7 +76,7 @@ TEST_F(ServiceStopTest, NineXEndsAllSeventyInstancesAndWaitsForBothGroups) {
     // One instance in each group lingers, so each group's wait runs its full time.
     sim::RefuseToDie(pids[3]);
     sim::RefuseToDie(pids[66]);
-    m_engine.m_removeServices.Add("AGENT.EXE");
+    m_engine.m_planServices.Add("AGENT.EXE");
     uint64_t start = sim::ClockMilliseconds();
 
     EXPECT_EQ(m_engine.StopServices(), 0u);
@@ -92,21 +92,25 @@ TEST_F(ServiceStopTest, NineXSkipsRefusedProcessesAndThisProgram) {
     DWORD refused = sim::AddProcess("C:\\APP\\AGENT.EXE");
     sim::RefuseOpen(refused);
     sim::AddProcess("C:\\APP\\AGENT.EXE");
-    // A pattern resolved against the running processes can name this program's own file.
+    // A pattern resolved against the running processes can name this program's own file: no
+    // process of that name is ended, nor one of the system's own.
     std::string self = PathFindFileNameA(sim::ModulePath().c_str());
     sim::AddProcess(("C:\\OTHER\\" + self).c_str());
-    m_engine.m_removeServices.Add("AGENT.EXE");
-    m_engine.m_removeServices.Add(self.c_str());
+    sim::AddProcess("C:\\WINDOWS\\EXPLORER.EXE");
+    m_engine.m_planServices.Add("AGENT.EXE");
+    m_engine.m_planServices.Add(self.c_str());
+    m_engine.m_planServices.Add("EXPLORER.EXE");
 
     EXPECT_EQ(m_engine.StopServices(), 0u);
 
-    EXPECT_EQ(TerminatedPaths(), (Names{"C:\\APP\\AGENT.EXE", "C:\\OTHER\\" + self}));
-    EXPECT_EQ(sim::RunningProcesses().size(), 4u); // idle, System, refused, this program
+    EXPECT_EQ(TerminatedPaths(), Names{"C:\\APP\\AGENT.EXE"});
+    // idle, System, refused, this program, its namesake, the shell
+    EXPECT_EQ(sim::RunningProcesses().size(), 6u);
 }
 
 TEST_F(ServiceStopTest, NineXWithNoMatchStillPausesOneSecond) {
     sim::SetWindows98();
-    m_engine.m_removeServices.Add("AGENT.EXE");
+    m_engine.m_planServices.Add("AGENT.EXE");
     uint64_t start = sim::ClockMilliseconds();
 
     EXPECT_EQ(m_engine.StopServices(), 0u);

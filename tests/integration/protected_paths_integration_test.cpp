@@ -4,6 +4,7 @@
 // the same way is still planned.
 #include "contract.h"
 #include "engine/Zelm.h"
+#include "helpers/helper.h"
 #include "fake_dialog.h"
 #include "trace/trace_testing.h"
 
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -105,7 +107,10 @@ protected:
                                              path.c_str(), static_cast<DWORD>(path.size() + 1)));
         std::string entry = std::string(kTestKeyText) + "\\" + name;
         ASSERT_EQ(0u, m_engine.FindRegValueByReference(m_engine.m_removeFiles, &entry[0]));
-        ASSERT_TRUE(m_engine.m_removeFiles.Contains(path.c_str())) << path;
+        // The data is taken in its canonical text (two spellings may become one entry).
+        std::string canonical = path;
+        NormalizeEntry(&canonical[0]);
+        ASSERT_TRUE(m_engine.m_removeFiles.Contains(canonical.c_str())) << path;
     }
 
     CUninstallDlg m_dialog;
@@ -142,6 +147,9 @@ TEST_F(ProtectedPathsIntegrationTest, ReferencedSystemFoldersArePlannedNowhere) 
     Reference("ProfileRoot", profile.substr(0, profile.rfind('\\')));
     Reference("AppData", SpecialFolder(CSIDL_APPDATA));
     Reference("Vendor", vendor);
+    // Stream names: the folder itself, and a part of a file.
+    Reference("FolderStream", vendor + "::$INDEX_ALLOCATION");
+    Reference("FileStream", vendor + "\\tool.exe:stream");
     const size_t refusedCount = m_engine.m_removeFiles.Count() - 1;
 
     ASSERT_EQ(0u, m_engine.PopulateRemoveLists());
@@ -169,9 +177,18 @@ TEST_F(ProtectedPathsIntegrationTest, ReferencedSharedRegistryKeysArePlannedNowh
         "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft",
         "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
         "HKEY_CLASSES_ROOT\\CLSID",
-        "HKEY_USERS\\.DEFAULT"};
+        "HKEY_USERS\\.DEFAULT",
+        "HKEY_CURRENT_USER\\Software\\\\",
+        "hkey_current_user//software//",
+        "HKEY_CURRENT_USER\\\\Software\\\\Microsoft\\\\"};
     for (const char* key : keys)
         m_engine.m_removeRegKeys.Add(key);
+    // The hive key with two trailing separators, read from a value as a BY_REFERENCE entry does.
+    const char kDoubled[] = "HKEY_CURRENT_USER\\Software\\\\\\";
+    ASSERT_EQ(ERROR_SUCCESS,
+              SHSetValueA(HKEY_CURRENT_USER, kTestKey, "Root", REG_SZ, kDoubled, sizeof(kDoubled)));
+    std::string reference = std::string(kTestKeyText) + "\\Root";
+    ASSERT_EQ(0u, m_engine.FindRegValueByReference(m_engine.m_removeRegKeys, &reference[0]));
     m_engine.m_removeRegKeys.Add((std::string(kTestKeyText) + "\\Product").c_str());
 
     ASSERT_EQ(0u, m_engine.PopulateRemoveLists());
@@ -183,7 +200,99 @@ TEST_F(ProtectedPathsIntegrationTest, ReferencedSharedRegistryKeysArePlannedNowh
     size_t refused = 0;
     for (const std::string& line : lines)
         refused += line.rfind("0005 ProtectedKey: ", 0) == 0 ? 1 : 0;
-    EXPECT_EQ(6u, refused);
+    EXPECT_EQ(10u, refused);
+}
+
+// A real registry link inside a product's key: neither planned nor entered, so the cleanup
+// leaves the key it leads to, with its values, as it was. A remove entry through the link, and
+// a value named through it, are refused.
+TEST_F(ProtectedPathsIntegrationTest, RegistryLinkInAProductKeyIsNeverFollowed) {
+    const char kRoot[] = "Software\\KelvaneLinkTest";
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, kRoot);
+    ASSERT_EQ(ERROR_SUCCESS, SHSetValueA(HKEY_LOCAL_MACHINE, "Software\\KelvaneLinkTest\\Other",
+                                         "Keep", REG_SZ, "1", 2));
+    ASSERT_EQ(ERROR_SUCCESS, SHSetValueA(HKEY_LOCAL_MACHINE, "Software\\KelvaneLinkTest\\Product",
+                                         "Level", REG_SZ, "3", 2));
+    HKEY link = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\KelvaneLinkTest\\Product\\Link", 0,
+                              nullptr, REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK,
+                              nullptr, &link, nullptr));
+    const wchar_t kTarget[] = L"\\REGISTRY\\MACHINE\\Software\\KelvaneLinkTest\\Other";
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                                            reinterpret_cast<const BYTE*>(kTarget),
+                                            static_cast<DWORD>(wcslen(kTarget) * sizeof(wchar_t))));
+    RegCloseKey(link);
+    // The link works: its target's value reads through it.
+    char keep[8] = {};
+    DWORD size = sizeof(keep);
+    ASSERT_EQ(ERROR_SUCCESS,
+              SHGetValueA(HKEY_LOCAL_MACHINE, "Software\\KelvaneLinkTest\\Product\\Link", "Keep",
+                          nullptr, keep, &size));
+
+    const std::string product = "HKEY_LOCAL_MACHINE\\SOFTWARE\\KELVANELINKTEST\\PRODUCT";
+    m_engine.m_removeRegKeys.Add(product.c_str());
+    m_engine.m_removeRegKeys.Add((product + "\\LINK").c_str());
+    m_engine.m_removeRegValues.Add((product + "\\LINK\\KEEP").c_str());
+    ASSERT_EQ(0u, m_engine.PopulateRemoveLists());
+    EXPECT_EQ(Names{product}, Items(m_engine.m_planRegKeys));
+    EXPECT_EQ(Names{product + "\\LEVEL"}, Items(m_engine.m_planRegValues));
+    ASSERT_EQ(0u, m_engine.CleanupRegValues());
+    ASSERT_EQ(0u, m_engine.CleanupRegKeys());
+
+    size = sizeof(keep);
+    EXPECT_EQ(ERROR_SUCCESS, SHGetValueA(HKEY_LOCAL_MACHINE, "Software\\KelvaneLinkTest\\Other",
+                                         "Keep", nullptr, keep, &size));
+    EXPECT_STREQ("1", keep);
+    EXPECT_NE(ERROR_SUCCESS, SHGetValueA(HKEY_LOCAL_MACHINE, "Software\\KelvaneLinkTest\\Product",
+                                         "Level", nullptr, nullptr, nullptr));
+    TraceResetForTests();
+    Names lines = LogLines(m_log);
+    size_t refused = 0;
+    for (const std::string& line : lines)
+        refused += line.rfind("0005 Protected", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(3u, refused);
+
+    // The link goes first, opened as itself, so that removing the rest never follows it.
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\KelvaneLinkTest\\Product\\Link",
+                      REG_OPTION_OPEN_LINK, DELETE | KEY_QUERY_VALUE, &opened) == ERROR_SUCCESS) {
+        RegDeleteKeyA(opened, "");
+        RegCloseKey(opened);
+    }
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, kRoot);
+}
+
+// A real folder whose name has an accented letter: the ignore entry spelled with the capital
+// spares it, the rest of the product's folder is planned in the code page's upper case.
+TEST_F(ProtectedPathsIntegrationTest, IgnoreEntryWithAnAccentedCapitalSparesTheFolder) {
+    ASSERT_EQ(1252u, GetACP());
+    const std::string vendor = contract::Scratch() + "\\Vendor";
+    const std::string overview = vendor + "\\\xFC"
+                                          "bersicht";
+    ASSERT_TRUE(CreateDirectoryA(vendor.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(overview.c_str(), nullptr));
+    for (const std::string& path : {overview + "\\a.txt", vendor + "\\caf\xE9.txt"}) {
+        FILE* file = fopen(path.c_str(), "w");
+        ASSERT_NE(nullptr, file) << path;
+        fclose(file);
+    }
+    m_engine.m_removeFiles.Add(vendor.c_str());
+    std::string ignore = vendor + "\\\xDC"
+                                  "BERSICHT";
+    NormalizeEntry(&ignore[0]);
+    m_engine.m_ignoreFiles.Add(ignore.c_str());
+
+    ASSERT_EQ(0u, m_engine.PopulateRemoveLists());
+    EXPECT_EQ((Names{Upper(vendor), Upper(vendor) + "\\CAF\xC9.TXT"}), Items(m_engine.m_planFiles));
+    // The plan's upper-case text names the real file.
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES,
+              GetFileAttributesA((Upper(vendor) + "\\CAF\xC9.TXT").c_str()));
+
+    DeleteFileA((overview + "\\a.txt").c_str());
+    DeleteFileA((vendor + "\\caf\xE9.txt").c_str());
+    RemoveDirectoryA(overview.c_str());
+    RemoveDirectoryA(vendor.c_str());
 }
 
 } // namespace

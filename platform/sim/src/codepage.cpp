@@ -34,6 +34,33 @@ BOOL WINAPI IsDBCSLeadByte(BYTE c) {
     return g_codePage == 932 && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC));
 }
 
+namespace simcore {
+
+unsigned char UpperByte(unsigned char c) {
+    if (c >= 'a' && c <= 'z')
+        return static_cast<unsigned char>(c - 'a' + 'A');
+    if (c < 0x80 || g_codePage != 1252)
+        return c;
+    // Western European letters: a-grave to thorn less the division sign, and the four letters
+    // whose capitals sit among the code page's extra characters.
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
+        return static_cast<unsigned char>(c - 0x20);
+    switch (c) {
+    case 0x9A:
+        return 0x8A;
+    case 0x9C:
+        return 0x8C;
+    case 0x9E:
+        return 0x8E;
+    case 0xFF:
+        return 0x9F;
+    default:
+        return c;
+    }
+}
+
+} // namespace simcore
+
 DWORD WINAPI CharUpperBuffA(LPSTR text, DWORD length) {
     if (!text)
         return 0;
@@ -43,8 +70,7 @@ DWORD WINAPI CharUpperBuffA(LPSTR text, DWORD length) {
             ++i;
             continue;
         }
-        if (c >= 'a' && c <= 'z')
-            text[i] = static_cast<char>(c - 'a' + 'A');
+        text[i] = static_cast<char>(simcore::UpperByte(c));
     }
     return length;
 }

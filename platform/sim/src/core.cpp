@@ -114,8 +114,7 @@ bool RemoveHandle(HANDLE handle) {
 std::string Upper(const std::string& text) {
     std::string out(text);
     for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+        c = static_cast<char>(UpperByte(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -126,12 +125,8 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
 bool LessNoCase::operator()(const std::string& a, const std::string& b) const {
     size_t n = a.size() < b.size() ? a.size() : b.size();
     for (size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<unsigned char>(x - 32);
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<unsigned char>(y - 32);
+        unsigned char x = UpperByte(static_cast<unsigned char>(a[i]));
+        unsigned char y = UpperByte(static_cast<unsigned char>(b[i]));
         if (x != y)
             return x < y;
     }

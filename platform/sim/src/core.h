@@ -36,6 +36,9 @@ bool RemoveHandle(HANDLE handle);
 
 // ASCII case folding used for names the machine compares without case.
 std::string Upper(const std::string& text);
+// A single byte upper-cased as the ANSI code page's case mapping does it (ASCII letters, and the
+// Western European letters under code page 1252).
+unsigned char UpperByte(unsigned char c);
 bool EqualNoCase(const std::string& a, const std::string& b);
 struct LessNoCase {
     bool operator()(const std::string& a, const std::string& b) const;

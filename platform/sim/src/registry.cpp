@@ -3,7 +3,7 @@
 
 using simreg::KeyPtr;
 
-LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
+LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result) {
     simcore::Guard guard(simcore::MachineLock());
     DWORD error = 0;
     if (simcore::Faulted("RegOpenKeyExA", &error))
@@ -12,7 +12,7 @@ LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY r
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     KeyPtr found;
-    LONG status = simreg::OpenPath(key, subKey, &found);
+    LONG status = simreg::OpenPath(key, subKey, &found, (options & REG_OPTION_OPEN_LINK) != 0);
     if (status != ERROR_SUCCESS)
         return status;
     *result = simreg::NewHandle(found, simreg::MapAccess(access));

@@ -3,6 +3,8 @@
 
 #include "sim/control_registry.h"
 
+#include <cstring>
+
 namespace sim {
 
 namespace {
@@ -115,6 +117,27 @@ void DenyKeyAccess(const char* key) {
     simcore::Guard guard(simcore::MachineLock());
     if (simreg::KeyPtr target = simreg::MakeKey(key))
         target->denied = true;
+}
+
+void AddLinkKey(const char* key, const char* target) {
+    simcore::Guard guard(simcore::MachineLock());
+    simreg::KeyPtr link = simreg::MakeKey(key);
+    if (!link)
+        return;
+    link->linkTarget = target;
+    // The link's own value, as the system keeps it: the target's kernel name in UTF-16.
+    std::string kernelName = target;
+    static const char* const kRoots[][2] = {{"HKEY_LOCAL_MACHINE", "\\REGISTRY\\MACHINE"},
+                                            {"HKEY_USERS", "\\REGISTRY\\USER"}};
+    for (const auto& row : kRoots)
+        if (kernelName.compare(0, strlen(row[0]), row[0]) == 0)
+            kernelName = row[1] + kernelName.substr(strlen(row[0]));
+    std::string wide;
+    for (char c : kernelName) {
+        wide += c;
+        wide += '\0';
+    }
+    link->SetValue("SymbolicLinkValue", REG_LINK, wide);
 }
 
 } // namespace sim

@@ -172,14 +172,23 @@ bool SplitPath(const char* subKey, std::vector<std::string>* names) {
 }
 
 LONG Walk(const KeyPtr& from, const std::vector<std::string>& names, bool create, KeyPtr* out,
-          bool* created) {
+          bool* created, bool openLink) {
     if (created)
         *created = false;
     KeyPtr key = from;
-    for (const std::string& name : names) {
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = names[i];
         auto sub = key->subkeys.find(name);
         if (sub != key->subkeys.end()) {
             key = sub->second;
+            // A link leads elsewhere, unless it is the last name and the link itself is asked for.
+            for (int hops = 0; !key->linkTarget.empty() && !(openLink && i + 1 == names.size());
+                 ++hops) {
+                KeyPtr target = hops < 16 ? FindKey(key->linkTarget.c_str()) : nullptr;
+                if (!target)
+                    return ERROR_FILE_NOT_FOUND;
+                key = target;
+            }
             continue;
         }
         if (!create)
@@ -198,7 +207,7 @@ LONG Walk(const KeyPtr& from, const std::vector<std::string>& names, bool create
     return ERROR_SUCCESS;
 }
 
-LONG OpenPath(HKEY handle, const char* subKey, KeyPtr* out) {
+LONG OpenPath(HKEY handle, const char* subKey, KeyPtr* out, bool openLink) {
     KeyPtr base;
     LONG result = Resolve(handle, &base);
     if (result != ERROR_SUCCESS)
@@ -206,7 +215,7 @@ LONG OpenPath(HKEY handle, const char* subKey, KeyPtr* out) {
     std::vector<std::string> names;
     if (!SplitPath(subKey, &names))
         return ERROR_BAD_PATHNAME;
-    return Walk(base, names, false, out);
+    return Walk(base, names, false, out, nullptr, openLink);
 }
 
 void Detach(const KeyPtr& target) {

@@ -23,6 +23,9 @@ struct Key {
     std::vector<Value> values; // creation order, which is Windows' enumeration order
     bool denied = false;       // no one may open it
     bool deleted = false;      // removed while handles to it were still open
+    // A registry link: every open that passes through it, or ends at it without asking for the
+    // link itself, reaches this key instead (full text path); empty for an ordinary key.
+    std::string linkTarget;
 
     Value* FindValue(const char* valueName);
     void SetValue(const char* valueName, DWORD type, std::string data);
@@ -45,10 +48,12 @@ bool CloseHandle(HKEY handle);
 bool SplitPath(const char* subKey, std::vector<std::string>* names);
 // Walks down from `from`; ERROR_FILE_NOT_FOUND for a missing key, ERROR_ACCESS_DENIED when the
 // final key may not be opened. With `create`, missing keys are made (*created tells if any was).
+// Links on the way are followed; the final key is followed too unless `openLink` asks for the
+// link itself.
 LONG Walk(const KeyPtr& from, const std::vector<std::string>& names, bool create, KeyPtr* out,
-          bool* created = nullptr);
+          bool* created = nullptr, bool openLink = false);
 // Opens handle + sub key path in one go, as the shell's registry helpers do.
-LONG OpenPath(HKEY handle, const char* subKey, KeyPtr* out);
+LONG OpenPath(HKEY handle, const char* subKey, KeyPtr* out, bool openLink = false);
 // Detaches a key from its parent and marks it and everything below it deleted.
 void Detach(const KeyPtr& key);
 

@@ -216,6 +216,7 @@ void AddService(const ServiceRecord& service) {
     simcore::Guard guard(simcore::MachineLock());
     Service entry;
     entry.record = service;
+    entry.binaryPath = service.imagePath;
     if (entry.record.displayName.empty())
         entry.record.displayName = service.name;
     Db().services[service.name] = entry;
@@ -480,6 +481,43 @@ BOOL WINAPI QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) {
     if (!target)
         return FALSE;
     FillStatus(*target, target->record.state, status);
+    return TRUE;
+}
+
+BOOL WINAPI QueryServiceConfigA(SC_HANDLE service, LPQUERY_SERVICE_CONFIGA config, DWORD size,
+                                LPDWORD needed) {
+    simcore::Guard guard(simcore::MachineLock());
+    DWORD error = 0;
+    if (simcore::Faulted("QueryServiceConfigA", &error))
+        return Fail(error);
+    if (!needed)
+        return Fail(ERROR_INVALID_ADDRESS);
+    Service* target = Target(service, SERVICE_QUERY_CONFIG);
+    if (!target)
+        return FALSE;
+    // The strings follow the record in the caller's buffer, each with its terminator; the
+    // dependency list ends with a second one.
+    const std::string texts[] = {target->binaryPath, "", std::string(1, '\0'), "LocalSystem",
+                                 target->record.displayName};
+    DWORD total = sizeof(QUERY_SERVICE_CONFIGA);
+    for (const std::string& text : texts)
+        total += static_cast<DWORD>(text.size() + 1);
+    *needed = total;
+    if (!config || size < total)
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    char* out = reinterpret_cast<char*>(config + 1);
+    LPSTR* fields[] = {&config->lpBinaryPathName, &config->lpLoadOrderGroup,
+                       &config->lpDependencies, &config->lpServiceStartName,
+                       &config->lpDisplayName};
+    for (size_t i = 0; i < 5; ++i) {
+        *fields[i] = out;
+        memcpy(out, texts[i].c_str(), texts[i].size() + 1);
+        out += texts[i].size() + 1;
+    }
+    config->dwServiceType = target->record.type;
+    config->dwStartType = target->record.startType;
+    config->dwErrorControl = SERVICE_ERROR_NORMAL;
+    config->dwTagId = 0;
     return TRUE;
 }
 

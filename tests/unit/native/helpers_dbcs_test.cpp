@@ -1,5 +1,6 @@
 // The helpers under a double-byte code page: characters never split, trail bytes never taken for
-// separators, quotes, wildcards or letters; under 1252 only ASCII letters fold.
+// separators, quotes, wildcards or letters; under 1252 accented letters fold as the code page
+// upper-cases them.
 #include "helpers/helper.h"
 #include "sim/sim.h"
 
@@ -63,12 +64,22 @@ TEST_F(Dbcs, MatcherAndPrefixCompareWholeCharactersWithoutFoldingTrailBytes) {
     EXPECT_EQ(ComparePrefixNoCase((kKataA + "a").c_str(), (kKataA + "b").c_str(), 2), 0);
 }
 
-TEST(SingleByteCodePage, FoldsOnlyAsciiLettersInEveryHelper) {
+// Under 1252 every helper folds with the code page's case mapping, so an entry spelled with
+// an accented capital meets the name the disk spells in lower case.
+TEST(SingleByteCodePage, FoldsAccentedLettersAlikeInEveryHelper) {
     sim::Reset();
-    std::string text = "caf\xE9";
-    EXPECT_EQ(Normalized(text), "CAF\xE9");
-    EXPECT_FALSE(MatchWildcard(text.c_str(), "CAF\xC9"));
-    EXPECT_NE(ComparePrefixNoCase(text.c_str(), "CAF\xC9", 4), 0);
+    std::string text = "caf\xE9 \xFC"
+                       "bersicht \xFF\xF7\xDF";
+    EXPECT_EQ(Normalized(text), "CAF\xC9 \xDC"
+                                "BERSICHT \x9F\xF7\xDF");
+    EXPECT_TRUE(MatchWildcard(text.c_str(), "CAF\xC9 \xDC*"));
+    EXPECT_TRUE(MatchWildcard("\xDC"
+                              "BERSICHT",
+                              "\xFC"
+                              "bersicht"));
+    EXPECT_FALSE(MatchWildcard("\xF7", "\xD7")); // division and multiplication signs differ
+    EXPECT_EQ(ComparePrefixNoCase(text.c_str(), "CAF\xC9", 4), 0);
+    EXPECT_NE(ComparePrefixNoCase("\xDF", "S", 1), 0);
     EXPECT_EQ(ComparePrefixNoCase(kKataA.c_str(), "\x83\x41", 2), 0); // now two single bytes
 }
 

@@ -36,6 +36,9 @@ std::vector<std::string> ValueNames(const char* key);
 
 // Removes a key with everything beneath it; nothing happens when it is missing.
 void RemoveKey(const char* key);
+// Makes `key` a registry link to `target` (full text paths), as a key created with
+// REG_OPTION_CREATE_LINK and given its SymbolicLinkValue: opens through it reach the target.
+void AddLinkKey(const char* key, const char* target);
 // From now on the key cannot be opened (ERROR_ACCESS_DENIED), as for a key whose permissions
 // shut out the administrators. It is created when missing.
 void DenyKeyAccess(const char* key);

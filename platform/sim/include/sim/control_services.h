@@ -18,6 +18,8 @@ struct ServiceRecord {
     bool acceptsStop = true;
     // Key names of the services this one needs; a service with a running dependant refuses to stop.
     std::vector<std::string> dependsOn;
+    // The program's command line as QueryServiceConfigA reports it.
+    std::string imagePath;
 };
 
 // Installs (or replaces) a service, e.g. AddService({"ExampleSvc", "Example Service",
