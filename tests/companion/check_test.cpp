@@ -30,7 +30,11 @@ TEST_F(CheckTest, EveryBadEntryIsNamedWithItsLineCodeAndReasonInOneReading) {
                            "[file 1]\n"
                            "remove=FILE_NAME_EXPAND,BY_VALUE,C:\\Data\\%APPDATA%\\X\n"
                            "remove=FILE_NAME,BY_VALUE,C:\\Program Files\\Example\n"
-                           "remove=FILE_NAME,BY_REFERENCE,C:\\X\n");
+                           "remove=FILE_NAME,BY_REFERENCE,C:\\X\n"
+                           "remove=FILE_NAME,BY_VALUE,C:\\" +
+                               std::string(400, 'x') +
+                               "\n"
+                               "remove=FILE_NAME,BY_VALUE,C:\\After the long line\n");
     CheckReport report = CheckProfile(kProfile);
 
     struct Row {
@@ -48,6 +52,8 @@ TEST_F(CheckTest, EveryBadEntryIsNamedWithItsLineCodeAndReasonInOneReading) {
         {12, ERROR_BAD_CONFIGURATION, "folder macro %APPDATA% must stand at the start"},
         {13, 0, ""},
         {14, ERROR_BAD_CONFIGURATION, "FILE_NAME cannot be used with BY_REFERENCE"},
+        {15, ERROR_BAD_CONFIGURATION, "longer than 359 characters"},
+        {16, 0, ""},
     };
     ASSERT_EQ(sizeof(rows) / sizeof(rows[0]), report.entries.size());
     std::vector<int> lines;
@@ -104,7 +110,8 @@ TEST_F(CheckTest, PlanNamesTheEntryBehindEachItemAndEqualsTheRunsPlan) {
                  "[file 1]\n"
                  "remove=FILE_NAME,BY_VALUE,C:\\Program Files\\Example Suite\n"
                  "ignore=FILE_NAME,BY_VALUE,C:\\Program Files\\Example Suite\\Reports\n"
-                 "remove=FILE_NAME,BY_VALUE,C:\\WINDOWS\n");
+                 "remove=FILE_NAME,BY_VALUE,C:\\WINDOWS\n"
+                 "ignore=FILE_NAME,BY_VALUE,C:\\Zzz\n");
     CheckReport report = CheckProfile(kProfile);
     ASSERT_EQ(companion::CHECK_CLEAN, report.status) << report.problem;
 
