@@ -296,20 +296,34 @@ void PrintCheckText(const CheckReport& report, FILE* out) {
         fprintf(out, "Could not finish: %s\n", report.problem.c_str());
 }
 
+namespace {
+
+// Writes '"name": [', one object per item (written by `object`), comma-separated, and '],'.
+template <class Items, class Write>
+void JsonArray(FILE* out, const char* name, const Items& items, Write object) {
+    fprintf(out, "  \"%s\": [", name);
+    const char* separator = "\n";
+    for (const auto& item : items) {
+        fprintf(out, "%s    ", separator);
+        object(item);
+        separator = ",\n";
+    }
+    fprintf(out, "\n  ],\n");
+}
+
+} // namespace
+
 void PrintCheckJson(const CheckReport& report, FILE* out) {
     static const char* const kStatus[] = {"clean", "errors", "failed"};
     fprintf(out, "{\n  \"profile\": %s,\n  \"status\": \"%s\",\n  \"problem\": %s,\n",
             JsonString(report.profile).c_str(), kStatus[report.status],
             report.problem.empty() ? "null" : JsonString(report.problem).c_str());
-    fprintf(out, "  \"entries\": [");
-    const char* separator = "\n";
-    for (const CheckedEntry& entry : report.entries) {
+    JsonArray(out, "entries", report.entries, [out](const CheckedEntry& entry) {
         fprintf(out,
-                "%s    {\"line\": %d, \"section\": %s, \"key\": %s, \"text\": %s, \"result\": "
-                "%lu, \"error\": %s, \"items\": [",
-                separator, entry.line, JsonString(entry.section).c_str(),
-                JsonString(entry.key).c_str(), JsonString(entry.text).c_str(),
-                static_cast<unsigned long>(entry.result),
+                "{\"line\": %d, \"section\": %s, \"key\": %s, \"text\": %s, \"result\": %lu, "
+                "\"error\": %s, \"items\": [",
+                entry.line, JsonString(entry.section).c_str(), JsonString(entry.key).c_str(),
+                JsonString(entry.text).c_str(), static_cast<unsigned long>(entry.result),
                 entry.result ? JsonString(entry.explanation).c_str() : "null");
         const char* comma = "";
         for (const std::string& item : entry.items) {
@@ -317,43 +331,31 @@ void PrintCheckJson(const CheckReport& report, FILE* out) {
             comma = ", ";
         }
         fprintf(out, "]}");
-        separator = ",\n";
-    }
-    fprintf(out, "\n  ],\n  \"sections\": [");
-    separator = "\n";
-    for (const SectionProblem& problem : report.sections) {
-        fprintf(out, "%s    {\"section\": %s, \"result\": %lu, \"error\": %s}", separator,
+    });
+    JsonArray(out, "sections", report.sections, [out](const SectionProblem& problem) {
+        fprintf(out, "{\"section\": %s, \"result\": %lu, \"error\": %s}",
                 JsonString(problem.section).c_str(), static_cast<unsigned long>(problem.result),
                 JsonString(problem.explanation).c_str());
-        separator = ",\n";
-    }
-    fprintf(out, "\n  ],\n  \"planned\": %s,\n  \"plan\": [", report.planned ? "true" : "false");
-    separator = "\n";
-    for (const PlannedItem& item : report.plan) {
-        fprintf(out, "%s    {\"kind\": \"%s\", \"item\": %s, \"line\": %d}", separator,
-                item.kind.c_str(), JsonString(item.item).c_str(), item.line);
-        separator = ",\n";
-    }
-    fprintf(out, "\n  ],\n  \"spared\": [");
-    separator = "\n";
-    for (const SparedItem& item : report.spared) {
-        fprintf(out, "%s    {\"kind\": \"%s\", \"item\": %s, \"ignore\": %s, \"line\": %d}",
-                separator, item.kind.c_str(), JsonString(item.item).c_str(),
-                JsonString(item.ignore).c_str(), item.line);
-        separator = ",\n";
-    }
-    fprintf(out, "\n  ],\n  \"refused\": [");
-    separator = "\n";
-    for (const RefusedItem& item : report.refused) {
-        fprintf(out, "%s    {\"kind\": \"%s\", \"item\": %s, \"reason\": %s, \"line\": %d}",
-                separator, item.kind.c_str(), JsonString(item.item).c_str(),
-                JsonString(item.reason).c_str(), item.line);
-        separator = ",\n";
-    }
+    });
+    fprintf(out, "  \"planned\": %s,\n", report.planned ? "true" : "false");
+    JsonArray(out, "plan", report.plan, [out](const PlannedItem& item) {
+        fprintf(out, "{\"kind\": \"%s\", \"item\": %s, \"line\": %d}", item.kind.c_str(),
+                JsonString(item.item).c_str(), item.line);
+    });
+    JsonArray(out, "spared", report.spared, [out](const SparedItem& item) {
+        fprintf(out, "{\"kind\": \"%s\", \"item\": %s, \"ignore\": %s, \"line\": %d}",
+                item.kind.c_str(), JsonString(item.item).c_str(), JsonString(item.ignore).c_str(),
+                item.line);
+    });
+    JsonArray(out, "refused", report.refused, [out](const RefusedItem& item) {
+        fprintf(out, "{\"kind\": \"%s\", \"item\": %s, \"reason\": %s, \"line\": %d}",
+                item.kind.c_str(), JsonString(item.item).c_str(), JsonString(item.reason).c_str(),
+                item.line);
+    });
     fprintf(
         out,
-        "\n  ],\n  \"totals\": {\"services\": %u, \"keys\": %u, \"values\": %u, \"files\": "
-        "%u, \"spared\": %u, \"refused\": %u}\n}\n",
+        "  \"totals\": {\"services\": %u, \"keys\": %u, \"values\": %u, \"files\": %u, "
+        "\"spared\": %u, \"refused\": %u}\n}\n",
         static_cast<unsigned>(report.Count("service")), static_cast<unsigned>(report.Count("key")),
         static_cast<unsigned>(report.Count("value")),
         static_cast<unsigned>(report.Count("file") + report.Count("folder")),

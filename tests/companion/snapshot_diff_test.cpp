@@ -63,6 +63,16 @@ protected:
 
     static std::string Folder(int csidl) { return sim::SpecialFolderPath(csidl); }
 
+    // Snapshots before and after the installation, read back, and their difference.
+    void InstallBetweenSnapshots(bool service = true) {
+        ASSERT_EQ(0u, companion::TakeSnapshot(kBefore, nullptr));
+        Install(service);
+        ASSERT_EQ(0u, companion::TakeSnapshot(kAfter, nullptr));
+        before = Load(kBefore);
+        after = Load(kAfter);
+        difference = companion::Compare(before, after);
+    }
+
     static Snapshot Load(const char* path) {
         Snapshot snapshot;
         std::string problem;
@@ -77,14 +87,13 @@ protected:
                             companion::RecordName(*record));
         return names;
     }
+
+    Snapshot before, after;
+    Difference difference;
 };
 
 TEST_F(SnapshotDiffTest, DiffTellsWhatAppearedChangedAndDisappeared) {
-    ASSERT_EQ(0u, companion::TakeSnapshot(kBefore, nullptr));
-    Install();
-    ASSERT_EQ(0u, companion::TakeSnapshot(kAfter, nullptr));
-    Snapshot before = Load(kBefore), after = Load(kAfter);
-    Difference difference = companion::Compare(before, after);
+    InstallBetweenSnapshots();
 
     std::vector<std::string> appeared = Names(difference.appeared);
     const std::string appdata = Folder(CSIDL_APPDATA);
@@ -121,11 +130,7 @@ TEST_F(SnapshotDiffTest, DiffTellsWhatAppearedChangedAndDisappeared) {
 }
 
 TEST_F(SnapshotDiffTest, DraftProfileRemovesWhatAppearedAndItsPlanIsTheDiff) {
-    ASSERT_EQ(0u, companion::TakeSnapshot(kBefore, nullptr));
-    Install();
-    ASSERT_EQ(0u, companion::TakeSnapshot(kAfter, nullptr));
-    Snapshot before = Load(kBefore), after = Load(kAfter);
-    Difference difference = companion::Compare(before, after);
+    InstallBetweenSnapshots();
     std::string draft = companion::DraftProfile(before, after, difference);
 
     std::vector<std::string> entries;
@@ -183,11 +188,8 @@ TEST_F(SnapshotDiffTest, DraftProfileRemovesWhatAppearedAndItsPlanIsTheDiff) {
 }
 
 TEST_F(SnapshotDiffTest, AfterTheRemovalAndARestartOnlyListedResidueIsLeft) {
-    ASSERT_EQ(0u, companion::TakeSnapshot(kBefore, nullptr));
-    Install(false);
-    ASSERT_EQ(0u, companion::TakeSnapshot(kAfter, nullptr));
-    Snapshot before = Load(kBefore), after = Load(kAfter);
-    sim::AddFile(kDraft, companion::DraftProfile(before, after, companion::Compare(before, after)));
+    InstallBetweenSnapshots(false);
+    sim::AddFile(kDraft, companion::DraftProfile(before, after, difference));
     companion::CheckReport report = companion::CheckProfile(kDraft);
     ASSERT_EQ(companion::CHECK_CLEAN, report.status);
 
