@@ -170,4 +170,21 @@ TEST_F(CheckTest, JsonDocumentCarriesTheSameReport) {
                                            "\"refused\": 0}"));
 }
 
+TEST_F(CheckTest, RefusalsOfServicesAndValuesNameTheirEntry) {
+    sim::AddFile(kProfile, "[service 1]\n"
+                           "remove=SERVICE_NAME,BY_VALUE,EventLog\n"
+                           "[registry key 1]\n"
+                           "[registry value 1]\n"
+                           "remove=REG_VALUE,BY_VALUE,HKEY_LOCAL_MACHINE\\Lone\n"
+                           "[file 1]\n");
+    CheckReport report = CheckProfile(kProfile);
+    ASSERT_EQ(companion::CHECK_CLEAN, report.status) << report.problem;
+    Items refused;
+    for (const companion::RefusedItem& item : report.refused)
+        refused.emplace_back(item.kind, item.item, item.line);
+    EXPECT_EQ((Items{{"service", "EVENTLOG", 2}, {"value", "HKEY_LOCAL_MACHINE\\LONE", 5}}),
+              refused);
+    EXPECT_TRUE(report.plan.empty());
+}
+
 } // namespace
