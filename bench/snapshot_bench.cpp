@@ -58,7 +58,8 @@ void WalkKey(HKEY root, const std::string& path, Count& count) {
     if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
         return;
     ++count.keys;
-    char name[16384];
+    // Used only before the recursion below: one buffer serves every depth.
+    static char name[16384];
     for (DWORD index = 0;; ++index) {
         DWORD size = sizeof(name);
         if (RegEnumValueA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) !=

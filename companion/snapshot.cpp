@@ -179,17 +179,26 @@ void WalkFolder(Writer& writer, const std::string& folder, bool recursive, int d
             WalkFolder(writer, path, true, depth + 1);
 }
 
+// Buffers the key walk shares at every depth: a value's data, and a name (up to the registry's
+// 16383 characters), kept off the stack of the recursion.
+struct KeyScratch {
+    std::vector<unsigned char> data = std::vector<unsigned char>(64 * 1024);
+    std::vector<char> name = std::vector<char>(16384);
+};
+
 void WalkKey(Writer& writer, HKEY root, const std::string& text, const std::string& path,
-             std::vector<unsigned char>& data, int depth) {
+             KeyScratch& scratch, int depth) {
     Key key;
     if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, key.out()) !=
         ERROR_SUCCESS)
         return;
     writer.Record('K', {&text});
 
-    char name[16384];
+    std::vector<unsigned char>& data = scratch.data;
+    char* name = scratch.name.data();
+    const DWORD nameRoom = static_cast<DWORD>(scratch.name.size());
     for (DWORD index = 0;;) {
-        DWORD nameSize = sizeof(name);
+        DWORD nameSize = nameRoom;
         DWORD type = 0;
         DWORD size = static_cast<DWORD>(data.size());
         LONG result =
@@ -200,7 +209,7 @@ void WalkKey(Writer& writer, HKEY root, const std::string& text, const std::stri
         }
         if (result != ERROR_SUCCESS)
             break;
-        name[sizeof(name) - 1] = '\0';
+        name[nameRoom - 1] = '\0';
         if (size > data.size())
             size = static_cast<DWORD>(data.size());
         std::string valueName = name;
@@ -225,7 +234,7 @@ void WalkKey(Writer& writer, HKEY root, const std::string& text, const std::stri
         return;
     for (const std::string& subkey : subkeys)
         WalkKey(writer, root, text + "\\" + subkey, path.empty() ? subkey : path + "\\" + subkey,
-                data, depth + 1);
+                scratch, depth + 1);
 }
 
 std::string ServiceText(HKEY key, const char* name, DWORD* number) {
@@ -364,10 +373,10 @@ DWORD TakeSnapshot(const char* path, FILE* progress) {
         writer.Area(root.path);
         WalkFolder(writer, root.path, root.recursive, 0);
     }
-    std::vector<unsigned char> data(64 * 1024);
+    KeyScratch scratch;
     for (const KeyRoot& root : SnapshotKeyRoots()) {
         writer.Area(root.text);
-        WalkKey(writer, root.root, root.text, root.path, data, 0);
+        WalkKey(writer, root.root, root.text, root.path, scratch, 0);
     }
     writer.Area("services");
     WalkServices(writer);
