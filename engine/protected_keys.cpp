@@ -254,8 +254,8 @@ bool IsLink(HKEY parent, const char* subKey) {
     return (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) && type == REG_LINK;
 }
 
-bool PassesThroughLink(HKEY root, const char* keyPath) {
-    if (!keyPath)
+bool PassesThroughLink(HKEY root, const char* rootName, const char* keyPath) {
+    if (!keyPath || !rootName)
         return false;
     std::string prefix;
     for (const char* p = keyPath; *p;) {
@@ -264,7 +264,10 @@ bool PassesThroughLink(HKEY root, const char* keyPath) {
         if (!prefix.empty())
             prefix += '\\';
         prefix.append(p, length);
-        if (IsLink(root, prefix.c_str()))
+        // The system's own aliases (CurrentControlSet, a user's Classes) are protected keys: a
+        // way through them is the usual way to a product's key. Any other link leads elsewhere.
+        if (IsLink(root, prefix.c_str()) &&
+            !IsProtectedKey((std::string(rootName) + '\\' + prefix).c_str()))
             return true;
         if (!separator)
             break;

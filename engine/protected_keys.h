@@ -24,8 +24,10 @@ bool IsProtectedKey(const char* keyText);
 // True when parent\subKey is itself a registry link (a key whose SymbolicLinkValue of type
 // REG_LINK sends every open to another key). Opening it as a link never follows it.
 bool IsLink(HKEY parent, const char* subKey);
-// True when any key on the way from root to root\keyPath, that key included, is a link.
-bool PassesThroughLink(HKEY root, const char* keyPath);
+// True when a key on the way from root to root\keyPath, that key included, is a link that is
+// not itself a protected key: the system's own aliases such as CurrentControlSet are the usual
+// way to a product's key; any other link leads to a key the text does not name.
+bool PassesThroughLink(HKEY root, const char* rootName, const char* keyPath);
 
 // Writes the refusal line "%04d ProtectedKey: %s\n" with 5 (ERROR_ACCESS_DENIED), and tells the
 // plan's observer why.

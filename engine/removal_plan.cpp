@@ -254,7 +254,8 @@ void FilterRegistryPlan(CUninstallEngine& engine) {
         if (!ValueKey(item, &root, &keyPath))
             refused = true;
         else if (engine.m_removeRegValues.Contains(item))
-            refused = protected_keys::PassesThroughLink(root, keyPath.c_str());
+            refused = protected_keys::PassesThroughLink(
+                root, std::string(item, strchr(item, '\\')).c_str(), keyPath.c_str());
         else
             refused =
                 protected_keys::IsProtectedKey(std::string(item, FindLastChar(item, '\\')).c_str());
@@ -410,7 +411,7 @@ DWORD CUninstallEngine::AddRegKeyTree(const char* text) {
         !JoinPath(keyText, sizeof(keyText), rootName, subKey, lastName))
         return ERROR_FILENAME_EXCED_RANGE;
     if (!keyPath[0] || protected_keys::IsProtectedKey(keyText) ||
-        protected_keys::PassesThroughLink(root, keyPath)) {
+        protected_keys::PassesThroughLink(root, rootName, keyPath)) {
         protected_keys::LogProtectedKey(keyText, "protected key, or on the way through a link");
         return ERROR_ACCESS_DENIED;
     }

@@ -141,7 +141,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CUninstallEngine engine;
         engine.SetDialog(&dialog);
         std::set<std::string> planned;
+        bool sharedNamed = false;
         if (engine.CreateProfile() == 0 && engine.PopulateRemoveLists() == 0) {
+            // A value the profile names itself may lie in a shared key; a walk never reaches it.
+            sharedNamed = engine.m_removeRegValues.Contains("HKEY_CURRENT_USER\\SOFTWARE\\SHARED");
             char* item = nullptr;
             for (DWORD more = engine.m_planFiles.GetFirst(&item); more == 0;
                  more = engine.m_planFiles.GetNext(&item))
@@ -161,7 +164,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Require(sim::Exists(folder), "a protected folder was removed", folder);
         Require(sim::GetString(kOtherKey, "Keep") == "mine", "deleted through a registry link",
                 kOtherKey);
-        Require(sim::ValueExists(kSharedKey, "Shared"), "a shared key was walked", kSharedKey);
+        Require(sharedNamed || sim::ValueExists(kSharedKey, "Shared"), "a shared key was walked",
+                kSharedKey);
     }
     TraceResetForTests();
     return 0;

@@ -572,6 +572,22 @@ TEST_F(ProtectedPathsTest, RegistryLinksAreNeverEntered) {
     EXPECT_FALSE(sim::KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Settings"));
 }
 
+// The system's own aliases are the usual way to a product's key: CurrentControlSet is a link to
+// the control set in use, and a service's key is removed through it.
+TEST_F(ProtectedPathsTest, SystemAliasesOnTheWayToAnEntryAreFollowed) {
+    sim::SetString("HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Services\\ExampleSvc", "Start", "3");
+    sim::RemoveKey("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet");
+    sim::AddLinkKey("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet",
+                    "HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001");
+    const char kService[] = "HKEY_LOCAL_MACHINE\\SYSTEM\\CURRENTCONTROLSET\\SERVICES\\EXAMPLESVC";
+    engine.m_removeRegKeys.Add(kService);
+    engine.m_removeRegValues.Add((std::string(kService) + "\\START").c_str());
+    ASSERT_EQ(0u, engine.PopulateRemoveRegList());
+    EXPECT_EQ(Lines{kService}, Items(engine.m_planRegKeys));
+    EXPECT_EQ(Lines{std::string(kService) + "\\START"}, Items(engine.m_planRegValues));
+    EXPECT_TRUE(PlanLines().empty());
+}
+
 // A value the profile names itself may live in a shared key; one found by walking may not, and
 // neither may one directly below a root.
 TEST_F(ProtectedPathsTest, NamedValuesInSharedKeysStayAllowed) {

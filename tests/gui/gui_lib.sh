@@ -36,13 +36,14 @@ gui_cleanup() {
 # background: when the desktop has just closed, it becomes the new desktop's process and does not
 # return. A driver that never reported (its start raced with the desktop's) is started again.
 step() {
-  local attempt
+  local attempt tick
   for attempt in 1 2; do
     rm -f "$result"
     "$run" $desktop 'C:\kvtest\driver.exe' -o "$result_win" "$@" >/dev/null 2>&1 &
-    for _ in $(seq 1 450); do
+    for tick in $(seq 1 450); do
       grep -q '^exit=' "$result" 2>/dev/null && break
-      [ "$attempt" = 1 ] && [ "$_" = 100 ] && ! [ -s "$result" ] && ! pgrep -f 'driver.exe' >/dev/null && break
+      # After 20 s without a result and without a driver process, start it once more.
+      [ "$attempt" = 1 ] && [ "$tick" -ge 100 ] && ! [ -s "$result" ] && ! pgrep -f 'driver.exe' >/dev/null && break
       sleep 0.2
     done
     grep -q '^exit=' "$result" 2>/dev/null && break
