@@ -5,7 +5,10 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 class CUninstallDlg;
+class CPlanObserver;
 
 // Dialog states the engine and the worker share with the main dialog.
 enum DialogStateValue {
@@ -41,6 +44,17 @@ enum EntryMode {
 // Writes the log's version line; opens the log beside the module (or in `folder`) first unless
 // the trace facility already has one open.
 void OpenLogFile(HMODULE module, BOOL append, const char* folder);
+
+class CUninstallEngine;
+
+// One of the eight list loaders of the profile: the loader, its name in the log and its set.
+struct ProfileLoader {
+    DWORD (CUninstallEngine::*load)();
+    const char* name;
+    TSet CUninstallEngine::*set;
+};
+// The loaders in the order CreateProfile runs them; `count` receives their number.
+const ProfileLoader* ProfileLoaders(size_t* count);
 
 class CUninstallEngine {
 public:
@@ -111,6 +125,14 @@ public:
     // Registers (NT family) or deletes one planned path; its error, 0 also when it is gone.
     DWORD DeletePlanPath(const char* path);
 
+    // Reads the profile at `path` instead of the one beside the program (the companion's check).
+    // False when no copy can be made.
+    bool SetConfigPath(const char* path);
+    // Optional; never set by the GUI. Not owned.
+    void SetObserver(CPlanObserver* observer) { m_observer = observer; }
+    // Adds an item to a plan set, telling the observer.
+    DWORD AddToPlan(TSet& plan, const char* item);
+
     TSet m_planFiles;
     TSet m_planRegValues;
     TSet m_planRegKeys;
@@ -126,6 +148,8 @@ public:
     char* m_errorText;
     char* m_configPath;
     CUninstallDlg* m_dialog;
+    CPlanObserver* m_observer;
+    bool m_configPathGiven;
 
 private:
     typedef DWORD (CUninstallEngine::*FileOperation)(TSet&, char*);

@@ -4,6 +4,8 @@
 
 #include "engine_support.h"
 #include "helpers/helper.h"
+#include "plan_observer.h"
+#include "refusal_observer.h"
 #include "platform/crt/crt.h"
 #include "trace/trace.h"
 
@@ -94,14 +96,15 @@ private:
 // line feed. A longer line is consumed whole and reported with *overlong; its remainder is never
 // taken for a line of its own, where it could become an entry or a section header. At the end of
 // the file the buffer keeps the line read before; after a read error, whose buffer content is
-// undefined, it is emptied.
-bool ReadLine(FILE* stream, char* line, bool* overlong) {
+// undefined, it is emptied. `number` counts the lines read, from 1.
+bool ReadLine(FILE* stream, char* line, bool* overlong, int* number) {
     *overlong = false;
     if (!fgets(line, CONFIG_LINE_SIZE, stream)) {
         if (!feof(stream))
             line[0] = '\0';
         return false;
     }
+    ++*number;
     char* feed = strchr(line, '\n');
     if (feed) {
         *feed = '\0';
@@ -117,7 +120,31 @@ bool ReadLine(FILE* stream, char* line, bool* overlong) {
     return true;
 }
 
+// The list loaders in the order a run reads them.
+const ProfileLoader g_profileLoaders[] = {
+    {&CUninstallEngine::InitIgnoreServiceList, "InitIgnoreServiceList",
+     &CUninstallEngine::m_ignoreServices},
+    {&CUninstallEngine::InitRemoveServiceList, "InitRemoveServiceList",
+     &CUninstallEngine::m_removeServices},
+    {&CUninstallEngine::InitIgnoreRegValueList, "InitIgnoreRegValueList",
+     &CUninstallEngine::m_ignoreRegValues},
+    {&CUninstallEngine::InitRemoveRegValueList, "InitRemoveRegValueList",
+     &CUninstallEngine::m_removeRegValues},
+    {&CUninstallEngine::InitIgnoreRegKeyList, "InitIgnoreRegKeyList",
+     &CUninstallEngine::m_ignoreRegKeys},
+    {&CUninstallEngine::InitRemoveRegKeyList, "InitRemoveRegKeyList",
+     &CUninstallEngine::m_removeRegKeys},
+    {&CUninstallEngine::InitIgnoreFileList, "InitIgnoreFileList", &CUninstallEngine::m_ignoreFiles},
+    {&CUninstallEngine::InitRemoveFileList, "InitRemoveFileList", &CUninstallEngine::m_removeFiles},
+};
+
 } // namespace
+
+const ProfileLoader* ProfileLoaders(size_t* count) {
+    if (count)
+        *count = sizeof(g_profileLoaders) / sizeof(g_profileLoaders[0]);
+    return g_profileLoaders;
+}
 
 DWORD CUninstallEngine::CreateProfile() {
     OpenLogFile(nullptr, FALSE, nullptr);
@@ -132,30 +159,7 @@ DWORD CUninstallEngine::CreateProfile() {
     if (result != 0)
         return result;
 
-    struct Loader {
-        DWORD (CUninstallEngine::*load)();
-        const char* name;
-        TSet CUninstallEngine::*set;
-    };
-    static const Loader loaders[] = {
-        {&CUninstallEngine::InitIgnoreServiceList, "InitIgnoreServiceList",
-         &CUninstallEngine::m_ignoreServices},
-        {&CUninstallEngine::InitRemoveServiceList, "InitRemoveServiceList",
-         &CUninstallEngine::m_removeServices},
-        {&CUninstallEngine::InitIgnoreRegValueList, "InitIgnoreRegValueList",
-         &CUninstallEngine::m_ignoreRegValues},
-        {&CUninstallEngine::InitRemoveRegValueList, "InitRemoveRegValueList",
-         &CUninstallEngine::m_removeRegValues},
-        {&CUninstallEngine::InitIgnoreRegKeyList, "InitIgnoreRegKeyList",
-         &CUninstallEngine::m_ignoreRegKeys},
-        {&CUninstallEngine::InitRemoveRegKeyList, "InitRemoveRegKeyList",
-         &CUninstallEngine::m_removeRegKeys},
-        {&CUninstallEngine::InitIgnoreFileList, "InitIgnoreFileList",
-         &CUninstallEngine::m_ignoreFiles},
-        {&CUninstallEngine::InitRemoveFileList, "InitRemoveFileList",
-         &CUninstallEngine::m_removeFiles},
-    };
-    for (const Loader& loader : loaders) {
+    for (const ProfileLoader& loader : g_profileLoaders) {
         result = LoadList(loader.load, loader.name, this->*loader.set);
         if (result != 0)
             return result;
@@ -175,6 +179,11 @@ DWORD CUninstallEngine::LoadList(DWORD (CUninstallEngine::*loader)(), const char
 }
 
 DWORD CUninstallEngine::InitConfigFile() {
+    if (m_configPathGiven) {
+        if (CrtAccess(m_configPath, CRT_ACCESS_READ) != 0)
+            return ERROR_FILE_NOT_FOUND;
+        return IsCancelled() ? ERROR_CANCELLED : 0;
+    }
     char path[MAX_PATH] = "";
     DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH - 1);
     if (length == 0)
@@ -247,6 +256,9 @@ DWORD CUninstallEngine::ReadSection(TSet& set, const char* section, const char* 
         prefixLength >= CONFIG_TAG_SIZE)
         return ERROR_INVALID_PARAMETER;
 
+    // Discovery refuses the system's own services while the profile is read; the observer hears
+    // of it.
+    refusal_observer::Scope refusals(m_observer);
     if (!m_configPath)
         return ERROR_FILE_NOT_FOUND;
     StreamHolder stream(CrtOpen(m_configPath, "r"));
@@ -255,8 +267,9 @@ DWORD CUninstallEngine::ReadSection(TSet& set, const char* section, const char* 
 
     char line[CONFIG_LINE_SIZE] = "";
     bool overlong = false;
+    int number = 0;
     for (;;) {
-        if (feof(stream.get()) || !ReadLine(stream.get(), line, &overlong))
+        if (feof(stream.get()) || !ReadLine(stream.get(), line, &overlong, &number))
             return ERROR_BAD_CONFIGURATION;
         if (ComparePrefixNoCase(line, header, static_cast<size_t>(headerLength)) == 0)
             break;
@@ -275,7 +288,7 @@ DWORD CUninstallEngine::ReadSection(TSet& set, const char* section, const char* 
             break;
         // A read that meets the end of the file delivers no line: the one before it is not
         // taken a second time. A read error ends the section like the end of the file.
-        if (!ReadLine(stream.get(), line, &overlong)) {
+        if (!ReadLine(stream.get(), line, &overlong, &number)) {
             if (!feof(stream.get()))
                 break;
             continue;
@@ -284,11 +297,9 @@ DWORD CUninstallEngine::ReadSection(TSet& set, const char* section, const char* 
             continue;
         // An entry that does not fit is refused whole: cut short, a data-match entry loses its
         // last patterns and matches more than it says.
-        if (overlong) {
-            result = ERROR_BAD_CONFIGURATION;
-            break;
-        }
-        result = ParseEntry(set, line + prefixLength);
+        result = overlong ? ERROR_BAD_CONFIGURATION : ParseEntry(set, line + prefixLength);
+        if (m_observer && m_observer->EntryParsed(set, number, line, result))
+            result = 0;
     }
     if (result != 0) {
         SetErrorText(line);

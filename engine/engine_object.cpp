@@ -2,12 +2,14 @@
 #include "Zelm.h"
 
 #include "engine_support.h"
+#include "plan_observer.h"
 
 #include <cstdlib>
 #include <cstring>
 
 CUninstallEngine::CUninstallEngine()
-    : m_errorText(nullptr), m_configPath(nullptr), m_dialog(nullptr) {
+    : m_errorText(nullptr), m_configPath(nullptr), m_dialog(nullptr), m_observer(nullptr),
+      m_configPathGiven(false) {
     m_errorText = engine_support::CopyText("unknown error");
 }
 
@@ -30,4 +32,21 @@ void CUninstallEngine::SetDialog(CUninstallDlg* dialog) {
 
 bool CUninstallEngine::IsCancelled() const {
     return m_dialog && DialogState(m_dialog) == STATE_CANCELLED;
+}
+
+bool CUninstallEngine::SetConfigPath(const char* path) {
+    char* copy = path ? engine_support::CopyText(path) : nullptr;
+    if (!copy)
+        return false;
+    free(m_configPath);
+    m_configPath = copy;
+    m_configPathGiven = true;
+    return true;
+}
+
+DWORD CUninstallEngine::AddToPlan(TSet& plan, const char* item) {
+    DWORD result = plan.Add(item);
+    if (m_observer && result == 0)
+        m_observer->ItemPlanned(plan, item);
+    return result;
 }

@@ -94,6 +94,10 @@ size_t FolderMacroCount() {
     return sizeof(FolderMacroTable) / sizeof(FolderMacroTable[0]);
 }
 
+const char* FolderMacroName(size_t row) {
+    return row < FolderMacroCount() ? FolderMacroTable[row].macro : nullptr;
+}
+
 bool FolderMacroPath(size_t row, char* folder) {
     if (row >= FolderMacroCount()) {
         folder[0] = '\0';

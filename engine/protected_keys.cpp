@@ -4,6 +4,7 @@
 #include "protected_keys.h"
 
 #include "helpers/helper.h"
+#include "refusal_observer.h"
 #include "trace/trace.h"
 
 #include <cstring>
@@ -275,9 +276,10 @@ bool PassesThroughLink(HKEY root, const char* rootName, const char* keyPath) {
     return false;
 }
 
-void LogProtectedKey(const char* keyText) {
+void LogProtectedKey(const char* keyText, const char* reason) {
     TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d ProtectedKey: %s\n",
                static_cast<int>(ERROR_ACCESS_DENIED), keyText);
+    refusal_observer::Report("key", keyText, reason);
 }
 
 } // namespace protected_keys

@@ -29,7 +29,8 @@ bool IsLink(HKEY parent, const char* subKey);
 // way to a product's key; any other link leads to a key the text does not name.
 bool PassesThroughLink(HKEY root, const char* rootName, const char* keyPath);
 
-// Writes the refusal line "%04d ProtectedKey: %s\n" with 5 (ERROR_ACCESS_DENIED).
-void LogProtectedKey(const char* keyText);
+// Writes the refusal line "%04d ProtectedKey: %s\n" with 5 (ERROR_ACCESS_DENIED), and tells the
+// plan's observer why.
+void LogProtectedKey(const char* keyText, const char* reason = "protected key");
 
 } // namespace protected_keys

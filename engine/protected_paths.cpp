@@ -3,6 +3,7 @@
 #include "protected_paths.h"
 
 #include "helpers/helper.h"
+#include "refusal_observer.h"
 #include "trace/trace.h"
 
 #include <shlobj.h>
@@ -67,6 +68,9 @@ const int kSpecialFolders[] = {
 const int kProfileFolder = 0x0028;
 
 const DWORD kRefusal = ERROR_ACCESS_DENIED;
+// Why a path is refused, as the plan's observer is told.
+const char kProtectedFolder[] = "protected location";
+const char kUnjudged[] = "not a full local path, so its place cannot be judged";
 
 // The pieces of a normalised text between its '\' separators (found multibyte-aware), empty ones
 // included.
@@ -310,9 +314,10 @@ bool ProtectedFolders::Contains(const std::string& canonical) const {
     return false;
 }
 
-void LogProtectedPath(const char* path) {
+void LogProtectedPath(const char* path, const char* reason) {
     TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d ProtectedPath: %s\n",
                static_cast<int>(kRefusal), path);
+    refusal_observer::Report("path", path, reason);
 }
 
 RunScope::RunScope() : m_owner(Begin()) {}
@@ -335,15 +340,20 @@ WalkScope::~WalkScope() {
 bool WalkScope::Refuses(const char* path) {
     ActiveRun& run = *g_active;
     std::string canonical;
-    bool refused = !CanonicalPath(path, &canonical) || run.folders.Contains(canonical);
+    const char* reason = nullptr;
+    if (!CanonicalPath(path, &canonical))
+        reason = kUnjudged;
+    else if (run.folders.Contains(canonical))
+        reason = kProtectedFolder;
     // The walk itself never follows a link, so only the way to the remove entry can pass one.
     if (!run.entryChecked) {
         run.entryChecked = true;
-        refused = refused || PassesThroughLink(canonical);
+        if (!reason && PassesThroughLink(canonical))
+            reason = "the way to it passes through a link";
     }
-    if (refused)
-        LogProtectedPath(path);
-    return refused;
+    if (reason)
+        LogProtectedPath(path, reason);
+    return reason != nullptr;
 }
 
 void FilterPlan(TSet& plan) {
@@ -358,8 +368,9 @@ void FilterPlan(TSet& plan) {
     DWORD more = plan.GetFirst(&entry);
     while (more == 0) {
         std::string canonical;
-        if (!CanonicalPath(entry, &canonical) || folders->Contains(canonical)) {
-            LogProtectedPath(entry);
+        bool judged = CanonicalPath(entry, &canonical);
+        if (!judged || folders->Contains(canonical)) {
+            LogProtectedPath(entry, judged ? kProtectedFolder : kUnjudged);
             more = plan.RemoveCurrent(&entry);
         } else {
             more = plan.GetNext(&entry);

@@ -17,6 +17,8 @@
 // names none).
 size_t FolderMacroCount();
 bool FolderMacroPath(size_t row, char* folder);
+// The macro of one row ("%APPDATA%"), or null past the table.
+const char* FolderMacroName(size_t row);
 
 namespace protected_paths {
 
@@ -48,8 +50,8 @@ private:
 };
 
 // Writes the refusal line "%04d ProtectedPath: %s\n" with 5 (ERROR_ACCESS_DENIED) and the
-// refused text.
-void LogProtectedPath(const char* path);
+// refused text, and tells the plan's observer why.
+void LogProtectedPath(const char* path, const char* reason = "protected location");
 
 // The protected folders of the running plan step, computed once when the step begins and dropped
 // when it ends (PopulateRemoveFileList).

@@ -4,6 +4,7 @@
 
 #include "containers/TSet.h"
 #include "helpers/helper.h"
+#include "refusal_observer.h"
 #include "trace/trace.h"
 
 #include <shlwapi.h>
@@ -120,6 +121,8 @@ bool RunsFromWindowsFolder(SC_HANDLE manager, const char* name) {
 void LogProtectedService(const char* name) {
     TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d ProtectedService: %s\n",
                static_cast<int>(ERROR_ACCESS_DENIED), name);
+    refusal_observer::Report("service", name,
+                             "a service or process of the system, or this program");
 }
 
 } // namespace protected_services

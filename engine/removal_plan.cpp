@@ -4,9 +4,11 @@
 
 #include "engine_support.h"
 #include "helpers/helper.h"
+#include "plan_observer.h"
 #include "protected_keys.h"
 #include "protected_paths.h"
 #include "protected_services.h"
+#include "refusal_observer.h"
 #include "trace/trace.h"
 
 #include <cstring>
@@ -79,7 +81,7 @@ DWORD AddFolderTree(CUninstallEngine& engine, const char* folder, const char* sy
     DWORD attributes = GetFileAttributesA(systemFolder);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return LastErrorOr(ERROR_FILE_NOT_FOUND);
-    engine.m_planFiles.Add(folder);
+    engine.AddToPlan(engine.m_planFiles, folder);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return 0;
     // A junction or other link is planned itself; what it points at belongs to someone else.
@@ -114,7 +116,7 @@ DWORD AddFolderTree(CUninstallEngine& engine, const char* folder, const char* sy
             bool same = systemFits && strcmp(child, entry.text) == 0;
             AddFolderTree(engine, child, same ? systemEntry.text : child);
         } else if (!isLink || !walk.Refuses(entry.text)) {
-            engine.m_planFiles.Add(entry.text);
+            engine.AddToPlan(engine.m_planFiles, entry.text);
         }
     } while (FindNextFileA(search.get(), &found));
     return 0;
@@ -147,10 +149,10 @@ DWORD AddKeyTree(CUninstallEngine& engine, HKEY parent, const char* name, char* 
     LONG link =
         RegQueryValueExA(key.get(), "SymbolicLinkValue", nullptr, &linkType, nullptr, &linkSize);
     if ((link == ERROR_SUCCESS || link == ERROR_MORE_DATA) && linkType == REG_LINK) {
-        protected_keys::LogProtectedKey(keyText);
+        protected_keys::LogProtectedKey(keyText, "a registry link, never followed");
         return ERROR_ACCESS_DENIED;
     }
-    DWORD result = engine.m_planRegKeys.Add(keyText);
+    DWORD result = engine.AddToPlan(engine.m_planRegKeys, keyText);
     if (result != 0)
         return result;
 
@@ -192,7 +194,7 @@ DWORD AddKeyTree(CUninstallEngine& engine, HKEY parent, const char* name, char* 
         if (FindChar(childName, '\\'))
             continue;
         UpperCase(childName);
-        result = engine.m_planRegValues.Add(keyText);
+        result = engine.AddToPlan(engine.m_planRegValues, keyText);
         if (result != 0)
             break;
     }
@@ -242,11 +244,18 @@ void FilterRegistryPlan(CUninstallEngine& engine) {
         if (refused) {
             TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d ProtectedValue: %s\n",
                        static_cast<int>(ERROR_ACCESS_DENIED), item);
+            refusal_observer::Report("value", item, "in a protected key, a root or behind a link");
             more = engine.m_planRegValues.RemoveCurrent(&item);
         } else {
             more = engine.m_planRegValues.GetNext(&item);
         }
     }
+}
+
+// Tells the observer, if any, which profile item the plan step expands next.
+void NoteExpanding(CPlanObserver* observer, const TSet& source, const char* item) {
+    if (observer)
+        observer->ExpandingItem(source, item);
 }
 
 } // namespace
@@ -269,6 +278,8 @@ DWORD CUninstallEngine::LogPlanStep(DWORD result, const char* name) {
 }
 
 DWORD CUninstallEngine::PopulateRemoveLists() {
+    // Refusals made by the protections are reported to the observer too.
+    refusal_observer::Scope refusals(m_observer);
     DWORD result = LogPlanStep(PopulateRemoveServiceList(), kServiceStep);
     if (result != 0)
         return result;
@@ -297,6 +308,7 @@ DWORD CUninstallEngine::PopulateRemoveServiceList() {
     char* name = nullptr;
     DWORD more = m_removeServices.GetFirst(&name);
     while (more == 0) {
+        NoteExpanding(m_observer, m_removeServices, name);
         AddPlanService(name);
         more = m_removeServices.GetNext(&name);
         if (IsCancelled())
@@ -321,7 +333,7 @@ DWORD CUninstallEngine::PopulateRemoveServiceList() {
 }
 
 DWORD CUninstallEngine::AddPlanService(const char* name) {
-    m_planServices.Add(name);
+    AddToPlan(m_planServices, name);
     return 0;
 }
 
@@ -331,6 +343,7 @@ DWORD CUninstallEngine::PopulateRemoveRegList() {
          more = m_removeRegKeys.GetNext(&key)) {
         if (IsCancelled())
             return ERROR_CANCELLED;
+        NoteExpanding(m_observer, m_removeRegKeys, key);
         AddRegKeyTree(key);
     }
     CopyEntries(m_planRegValues, m_removeRegValues);
@@ -381,7 +394,7 @@ DWORD CUninstallEngine::AddRegKeyTree(const char* text) {
         return ERROR_FILENAME_EXCED_RANGE;
     if (!keyPath[0] || protected_keys::IsProtectedKey(keyText) ||
         protected_keys::PassesThroughLink(root, rootName, keyPath)) {
-        protected_keys::LogProtectedKey(keyText);
+        protected_keys::LogProtectedKey(keyText, "protected key, or on the way through a link");
         return ERROR_ACCESS_DENIED;
     }
     return AddKeyTree(*this, root, keyPath, keyText);
@@ -393,6 +406,7 @@ DWORD CUninstallEngine::PopulateRemoveFileList() {
     char* path = nullptr;
     DWORD more = m_removeFiles.GetFirst(&path);
     while (more == 0) {
+        NoteExpanding(m_observer, m_removeFiles, path);
         AddFileTree(path);
         more = m_removeFiles.GetNext(&path);
         if (IsCancelled())
@@ -418,7 +432,8 @@ DWORD CUninstallEngine::AddFileTree(const char* path) {
 DWORD CUninstallEngine::CopyEntries(TSet& target, TSet& source) {
     char* item = nullptr;
     for (DWORD more = source.GetFirst(&item); more == 0; more = source.GetNext(&item)) {
-        DWORD result = target.Add(item);
+        NoteExpanding(m_observer, source, item);
+        DWORD result = AddToPlan(target, item);
         if (result != 0)
             return result;
     }
@@ -431,15 +446,18 @@ DWORD CUninstallEngine::SubtractIgnoredNoCase(TSet& plan, TSet& ignore) {
     while (more == 0) {
         std::string upper(entry);
         UpperCase(&upper[0]);
-        bool ignored = false;
+        const char* matched = nullptr;
         char* spare = nullptr;
-        for (DWORD next = ignore.GetFirst(&spare); next == 0 && !ignored;
+        for (DWORD next = ignore.GetFirst(&spare); next == 0 && !matched;
              next = ignore.GetNext(&spare)) {
             std::string part(spare);
             UpperCase(&part[0]);
-            ignored = ContainsText(upper.c_str(), part.c_str());
+            if (ContainsText(upper.c_str(), part.c_str()))
+                matched = spare;
         }
-        more = ignored ? plan.RemoveCurrent(&entry) : plan.GetNext(&entry);
+        if (matched && m_observer)
+            m_observer->ItemSpared(plan, entry, matched);
+        more = matched ? plan.RemoveCurrent(&entry) : plan.GetNext(&entry);
     }
     return 0;
 }
@@ -448,12 +466,15 @@ DWORD CUninstallEngine::SubtractIgnored(TSet& plan, TSet& ignore) {
     char* entry = nullptr;
     DWORD more = plan.GetFirst(&entry);
     while (more == 0) {
-        bool ignored = false;
+        const char* matched = nullptr;
         char* spare = nullptr;
-        for (DWORD next = ignore.GetFirst(&spare); next == 0 && !ignored;
+        for (DWORD next = ignore.GetFirst(&spare); next == 0 && !matched;
              next = ignore.GetNext(&spare))
-            ignored = ContainsText(entry, spare);
-        more = ignored ? plan.RemoveCurrent(&entry) : plan.GetNext(&entry);
+            if (ContainsText(entry, spare))
+                matched = spare;
+        if (matched && m_observer)
+            m_observer->ItemSpared(plan, entry, matched);
+        more = matched ? plan.RemoveCurrent(&entry) : plan.GetNext(&entry);
     }
     return 0;
 }

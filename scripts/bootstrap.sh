@@ -1,7 +1,8 @@
 #!/bin/bash
 # Installs, only when missing, everything the build and the tests need on a Debian 12 machine:
 # CMake and Ninja, g++, clang with its sanitizer and fuzzer runtimes, the two mingw-w64 cross
-# compilers (POSIX threads), wine64, Xvfb, ImageMagick, GoogleTest and Google Benchmark.
+# compilers (POSIX threads), wine64, Xvfb, ImageMagick, GoogleTest and Google Benchmark, and the
+# two installer builders the companion's tests use (wixl, with msitools, and makensis from nsis).
 # Safe to run again: it only asks apt for what is not installed yet.
 set -euo pipefail
 
@@ -13,6 +14,7 @@ packages=(
   xvfb imagemagick x11-utils
   googletest libgtest-dev libbenchmark-dev
   zip unzip file
+  msitools wixl nsis
 )
 
 missing=()

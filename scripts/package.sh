@@ -1,7 +1,8 @@
 #!/bin/bash
 # Builds the release package build/package/Kelvane-<version>.zip reproducibly and prints its SHA-256.
-# Contents, in this order: Kelvane.exe (the win32 deliverable), Kelvane.cfg.sample (the sample
-# profile, CRLF line ends) and README.txt (docs/package-readme.txt). Every entry gets the same
+# Contents, in this order: Kelvane.exe (the win32 deliverable), kvprofile.exe (the profile author's
+# companion, win32), Kelvane.cfg.sample (the sample profile, CRLF line ends) and README.txt
+# (docs/package-readme.txt). Every entry gets the same
 # fixed time: SOURCE_DATE_EPOCH when set, otherwise the time of the last commit. The program
 # file is linked without a time stamp, so the same sources give the same zip.
 set -euo pipefail
@@ -14,10 +15,11 @@ scripts/bootstrap.sh
 version=$(sed -n 's/^project(Kelvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "package.sh: no version in CMakeLists.txt" >&2; exit 1; }
 
-echo "=== building win32: Kelvane"
+echo "=== building win32: Kelvane and kvprofile"
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j "$jobs" --target Kelvane
+cmake --build --preset win32 -j "$jobs" --target Kelvane kvprofile
 exe=$root/build/win32/app/Kelvane.exe
+companion=$root/build/win32/companion/kvprofile.exe
 
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || true)}
 # Without either, a fixed date (zip times start in 1980).
@@ -30,11 +32,12 @@ rm -rf "$stage" "$zipfile"
 mkdir -p "$stage"
 
 cp "$exe" "$stage/Kelvane.exe"
+cp "$companion" "$stage/kvprofile.exe"
 # CRLF line ends for Notepad; the program reads the profile in text mode either way.
 sed 's/\r$//; s/$/\r/' examples/Kelvane.cfg > "$stage/Kelvane.cfg.sample"
 sed 's/\r$//; s/$/\r/' docs/package-readme.txt > "$stage/README.txt"
 
-files=(Kelvane.exe Kelvane.cfg.sample README.txt)
+files=(Kelvane.exe kvprofile.exe Kelvane.cfg.sample README.txt)
 chmod 0644 "${files[@]/#/$stage/}"
 # Zip stores local time: UTC here, so the result does not depend on the machine's time zone.
 export TZ=UTC

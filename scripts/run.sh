@@ -20,14 +20,15 @@ scripts/bootstrap.sh
 echo "=== building win32: Kelvane (the deliverable)"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j "$jobs" --target Kelvane
-echo "=== building win64: Kelvane, kv_gui_driver, kv_contract_service"
+echo "=== building win64: Kelvane, kvprofile, kv_gui_driver, kv_contract_service"
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 -j "$jobs" --target Kelvane kv_gui_driver kv_contract_service
+cmake --build --preset win64 -j "$jobs" --target Kelvane kvprofile kv_gui_driver kv_contract_service
 kelvane=$root/build/win64/app/Kelvane.exe
+kvprofile=$root/build/win64/companion/kvprofile.exe
 driver=$root/build/win64/tests/gui/kv_gui_driver.exe
 service_exe=$root/build/win64/tests/contract/kv_contract_service.exe
 profile=$root/examples/Kelvane.cfg
-for f in "$root/build/win32/app/Kelvane.exe" "$kelvane" "$driver" "$service_exe" "$profile"; do
+for f in "$root/build/win32/app/Kelvane.exe" "$kelvane" "$kvprofile" "$driver" "$service_exe" "$profile"; do
   [ -f "$f" ] || { echo "run.sh: missing $f" >&2; exit 1; }
 done
 # From here on every failure is counted and reported, not fatal.
@@ -226,6 +227,7 @@ mkdir -p "$appdir"
 cp "$kelvane" "$appdir/Kelvane.exe"
 cp "$profile" "$appdir/Kelvane.cfg"
 cp "$driver" "$drive_c/kvjob/driver.exe"
+cp "$kvprofile" "$drive_c/kvjob/kvprofile.exe"
 log=$appdir/Kelvane.log
 
 # --- What the profile asks for, item by item.
@@ -409,6 +411,14 @@ watch_service() {
     sleep 1
   done
 }
+
+# The companion's plan for the sample profile on this prefix, read before the run: the same engine
+# code, so its totals must be the counts the run logs.
+echo "=== kvprofile check of the sample profile"
+win 'C:\kvjob\kvprofile.exe' check "$appdir_win\\Kelvane.cfg" > "$job/check.txt"
+check_status=$?
+companion_totals=$(sed -n 's/^Totals: \([0-9]*\) services, \([0-9]*\) keys, \([0-9]*\) values, \([0-9]*\) files and folders.*/\1 \2 \3 \4/p' "$job/check.txt")
+echo "kvprofile check: exit $check_status, plan ${companion_totals:-none} (services keys values files)"
 
 # --- The run.
 headless=1
@@ -608,6 +618,16 @@ if [ -f "$log" ]; then
 else
   check 0 "the log file exists"
 fi
+
+echo
+echo "The companion (kvprofile check before the run, report in ${job#"$root"/}/check.txt):"
+read -r c_services c_keys c_values c_files <<<"${companion_totals:-x x x x}"
+logged=$(tr -d '\r' < "$log" 2>/dev/null)
+check $([ "$check_status" = 0 ] && echo 1 || echo 0) "the sample profile checks clean (exit $check_status)"
+check $(grep -qF "0000 PopulateRemoveServiceList: $c_services services" <<<"$logged" &&
+        grep -qF "0000 PopulateRemoveRegList: $c_keys keys, $c_values values" <<<"$logged" &&
+        grep -qF "0000 PopulateRemoveFileList: $c_files files and folders" <<<"$logged" && echo 1 || echo 0) \
+  "its plan ($c_services services, $c_keys keys, $c_values values, $c_files files and folders) is the run's"
 }
 
 echo
