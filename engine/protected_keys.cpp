@@ -3,6 +3,8 @@
 // which a plan never enters.
 #include "protected_keys.h"
 
+#include "path_pieces.h"
+
 #include "helpers/helper.h"
 #include "refusal_observer.h"
 #include "trace/trace.h"
@@ -12,6 +14,8 @@
 #include <vector>
 
 namespace protected_keys {
+
+using path_pieces::Join;
 
 namespace {
 
@@ -23,16 +27,6 @@ const char* const kShortRoots[][2] = {
     {"HKLM", "HKEY_LOCAL_MACHINE"}, {"HKPD", "HKEY_PERFORMANCE_DATA"},
     {"HKU", "HKEY_USERS"},
 };
-
-std::string Join(const std::vector<std::string>& pieces, size_t from, size_t to) {
-    std::string text;
-    for (size_t i = from; i < to; ++i) {
-        if (i > from)
-            text += '\\';
-        text += pieces[i];
-    }
-    return text;
-}
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';

@@ -2,6 +2,8 @@
 // the comparison form of a path, and the refusals of the plan step and its folder walk.
 #include "protected_paths.h"
 
+#include "path_pieces.h"
+
 #include "helpers/helper.h"
 #include "refusal_observer.h"
 #include "trace/trace.h"
@@ -12,6 +14,9 @@
 #include <memory>
 
 namespace protected_paths {
+
+using path_pieces::Join;
+using path_pieces::Split;
 
 namespace {
 
@@ -71,31 +76,6 @@ const DWORD kRefusal = ERROR_ACCESS_DENIED;
 // Why a path is refused, as the plan's observer is told.
 const char kProtectedFolder[] = "protected location";
 const char kUnjudged[] = "not a full local path, so its place cannot be judged";
-
-// The pieces of a normalised text between its '\' separators (found multibyte-aware), empty ones
-// included.
-std::vector<std::string> Split(const char* text) {
-    std::vector<std::string> pieces;
-    for (;;) {
-        const char* separator = FindChar(text, '\\');
-        if (!separator) {
-            pieces.emplace_back(text);
-            return pieces;
-        }
-        pieces.emplace_back(text, static_cast<size_t>(separator - text));
-        text = separator + 1;
-    }
-}
-
-std::string Join(const std::vector<std::string>& pieces, size_t from, size_t to) {
-    std::string text;
-    for (size_t i = from; i < to; ++i) {
-        if (i > from)
-            text += '\\';
-        text += pieces[i];
-    }
-    return text;
-}
 
 bool IsDriveRoot(const std::string& canonical) {
     return canonical.size() == 2 && canonical[1] == ':';
