@@ -114,6 +114,11 @@ const char* const kSharedClasses[] = {
     ".COM",
 };
 
+// The installer's lists of every product's registrations, below Classes\Installer and below each
+// account's Installer\UserData key.
+const char* const kInstallerLists[] = {"PRODUCTS", "FEATURES", "COMPONENTS", "UPGRADECODES",
+                                       "PATCHES"};
+
 // Keys below SOFTWARE that every program shares.
 const char* const kSharedSoftware[] = {
     "MICROSOFT",
@@ -130,6 +135,7 @@ const char* const kSharedSoftware[] = {
     "MICROSOFT\\WINDOWS\\CURRENTVERSION\\POLICIES",
     "MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHELL EXTENSIONS",
     "MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHAREDDLLS",
+    "MICROSOFT\\WINDOWS\\CURRENTVERSION\\INSTALLER",
     "MICROSOFT\\WINDOWS NT",
     "MICROSOFT\\WINDOWS NT\\CURRENTVERSION",
     "MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\WINLOGON",
@@ -163,7 +169,8 @@ bool IsSharedClassesKey(const std::vector<std::string>& keys, size_t from) {
     if (count == 2)
         return (keys[from] == "MIME" && keys[from + 1] == "DATABASE") ||
                (keys[from] == "PROTOCOLS" &&
-                (keys[from + 1] == "HANDLER" || keys[from + 1] == "FILTER"));
+                (keys[from + 1] == "HANDLER" || keys[from + 1] == "FILTER")) ||
+               (keys[from] == "INSTALLER" && InList(keys[from + 1], kInstallerLists));
     return false;
 }
 
@@ -175,7 +182,17 @@ bool IsSharedSoftwareKey(const std::vector<std::string>& keys, size_t from) {
         return IsSharedClassesKey(keys, from + 1);
     if (keys[from] == "WOW6432NODE")
         return IsSharedSoftwareKey(keys, from + 1);
-    return InList(Join(keys, from, keys.size()), kSharedSoftware);
+    std::string path = Join(keys, from, keys.size());
+    if (InList(path, kSharedSoftware))
+        return true;
+    // The installer's registrations of every product, per account: UserData\<account> and its
+    // lists hold all products, never one.
+    static const std::string kUserData = "MICROSOFT\\WINDOWS\\CURRENTVERSION\\INSTALLER\\USERDATA";
+    size_t below = keys.size() - from;
+    if (path.compare(0, kUserData.size(), kUserData) == 0 && below <= 7 &&
+        (path.size() == kUserData.size() || path[kUserData.size()] == '\\'))
+        return below <= 6 || InList(keys.back(), kInstallerLists);
+    return false;
 }
 
 // `keys` are the names below a hive (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, one user's hive).
