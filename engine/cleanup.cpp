@@ -4,6 +4,7 @@
 #include "engine_support.h"
 
 #include "helpers/helper.h"
+#include "platform/os/wow64.h"
 #include "trace/trace.h"
 
 #include <shlwapi.h>
@@ -44,6 +45,17 @@ const char* KeyPathAfterRoot(const char* item, const char* rootName) {
     return item + length + 1;
 }
 
+// Deletes one value of root\keyPath, the key opened in the native view (the shell's helper takes
+// no view).
+void DeleteValue(HKEY root, const char* keyPath, const char* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, keyPath, 0, KEY_SET_VALUE | wow64::NativeKeyView(), &key) !=
+        ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(key, name);
+    RegCloseKey(key);
+}
+
 // 'ROOT\KEY\' names the default value of ROOT\KEY, 'ROOT\KEY\NAME' the value NAME.
 void DeletePlanValue(const char* item) {
     char* copy = engine_support::CopyText(item);
@@ -61,9 +73,9 @@ void DeletePlanValue(const char* item) {
             // for a value name; the stored text still holds the whole key path.
             const char* storedPath = KeyPathAfterRoot(item, rootName);
             if (storedPath && *storedPath)
-                SHDeleteValueA(root, storedPath, "");
+                DeleteValue(root, storedPath, "");
         } else if (valueName) {
-            SHDeleteValueA(root, keyPath, valueName);
+            DeleteValue(root, keyPath, valueName);
         }
         // 'ROOT\NAME' leaves no key path: deleting the default value of a key NAME instead
         // would remove data that was never planned, so nothing is done.
@@ -72,11 +84,12 @@ void DeletePlanValue(const char* item) {
 }
 
 // True only when the key exists and holds neither subkeys nor values (a set default value
-// counts as a value). SHDeleteEmptyKeyA alone is not trusted with the values: some
-// implementations remove a key without subkeys even while it still holds values.
+// counts as a value). The key deletion refuses subkeys but not values, and some implementations
+// of the shell's empty-key deletion remove a key without subkeys even while it holds values.
 bool IsKeyEmpty(HKEY root, const char* path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE | wow64::NativeKeyView(), &key) !=
+        ERROR_SUCCESS)
         return false;
     DWORD subKeys = 0;
     DWORD values = 0;
@@ -99,13 +112,15 @@ void DeletePlanKey(const char* item) {
     // An empty path would name the root itself; a path too long for the buffer is not cut.
     if (root && keyPath && JoinPath(path, sizeof(path), keyPath, lastName) && path[0] &&
         IsKeyEmpty(root, path))
-        SHDeleteEmptyKeyA(root, path);
+        wow64::DeleteKey(root, path);
     free(copy);
 }
 
 } // namespace
 
 DWORD CUninstallEngine::CleanupFiles() {
+    // The planned paths name the machine as it is: no file-system redirection on this thread.
+    wow64::NativeFileView nativeView;
     int handled = 0;
     // Backwards: everything beneath a folder sorts after it, so it is handled first.
     DWORD result = WalkPlan(*this, m_planFiles, true, handled,

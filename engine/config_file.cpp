@@ -6,11 +6,14 @@
 #include "helpers/helper.h"
 #include "platform/crt/crt.h"
 #include "trace/trace.h"
+#include "platform/os/wow64.h"
+#include "twin_locations.h"
 
 #include <shlwapi.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 using engine_support::CopyText;
 using engine_support::HeapText;
@@ -155,6 +158,9 @@ DWORD CUninstallEngine::CreateProfile() {
         {&CUninstallEngine::InitRemoveFileList, "InitRemoveFileList",
          &CUninstallEngine::m_removeFiles},
     };
+    // Discovery looks at the machine as it is: a 32-bit build on 64-bit Windows turns the
+    // file-system redirection of this thread off until the lists are loaded.
+    wow64::NativeFileView nativeView;
     for (const Loader& loader : loaders) {
         result = LoadList(loader.load, loader.name, this->*loader.set);
         if (result != 0)
@@ -322,5 +328,20 @@ DWORD CUninstallEngine::DispatchEntry(TSet& set, int type, int mode, const char*
     Discovery discovery = g_dispatch[type][mode];
     if (!discovery)
         return ERROR_BAD_CONFIGURATION;
-    return (this->*discovery)(set, copy.get());
+    return DiscoverBothViews(set, copy.get(), discovery);
+}
+
+DWORD CUninstallEngine::DiscoverBothViews(TSet& destination, char* data, FileOperation operation) {
+    // The twin is taken before the operation, which may change the text in place. Where the
+    // system keeps the place twice, the entry stands for both: the twin is found by the same
+    // rules and planned under its own path.
+    std::string twin;
+    bool twinned = twin_locations::TwinOf(data, &twin);
+    DWORD result = (this->*operation)(destination, data);
+    if (twinned) {
+        DWORD other = (this->*operation)(destination, &twin[0]);
+        if (result == 0)
+            result = other;
+    }
+    return result;
 }

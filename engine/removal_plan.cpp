@@ -4,6 +4,7 @@
 
 #include "engine_support.h"
 #include "helpers/helper.h"
+#include "platform/os/wow64.h"
 #include "protected_keys.h"
 #include "protected_paths.h"
 #include "protected_services.h"
@@ -139,7 +140,8 @@ bool KeepsItsText(const char* keyText) {
 // followed: a link is neither planned nor entered, since what it leads to belongs to another key.
 DWORD AddKeyTree(CUninstallEngine& engine, HKEY parent, const char* name, char* keyText) {
     KeyHolder key;
-    LONG opened = RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK, KEY_READ, key.out());
+    LONG opened = RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK,
+                                KEY_READ | wow64::NativeKeyView(), key.out());
     if (opened != ERROR_SUCCESS)
         return static_cast<DWORD>(opened);
     DWORD linkType = REG_NONE;
@@ -286,6 +288,8 @@ DWORD CUninstallEngine::LogPlanStep(DWORD result, const char* name) {
 }
 
 DWORD CUninstallEngine::PopulateRemoveLists() {
+    // The plan is built on the machine as it is (no file-system redirection on this thread).
+    wow64::NativeFileView nativeView;
     DWORD result = LogPlanStep(PopulateRemoveServiceList(), kServiceStep);
     if (result != 0)
         return result;
