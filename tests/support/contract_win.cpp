@@ -48,6 +48,8 @@ std::string Scratch() {
     return path + "\\kv-contract-" + std::to_string(GetCurrentProcessId());
 }
 
+void Windows64Machine() {}
+
 bool UnderWine() {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
