@@ -144,8 +144,8 @@ std::vector<FolderPair> FolderPairs() {
             char folder[MAX_PATH] = "";
             DWORD type = 0;
             DWORD size = sizeof(folder) - 1;
-            if (RegQueryValueExA(key, names[side], nullptr, &type,
-                                 reinterpret_cast<BYTE*>(folder), &size) == ERROR_SUCCESS &&
+            if (RegQueryValueExA(key, names[side], nullptr, &type, reinterpret_cast<BYTE*>(folder),
+                                 &size) == ERROR_SUCCESS &&
                 type == REG_SZ && size < sizeof(folder)) {
                 folder[size] = '\0';
                 folders[side] = Canonical(folder);

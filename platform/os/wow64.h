@@ -48,7 +48,8 @@ private:
 bool HasSecondCatalog();
 // The two calls on the 32-bit catalog, with the contract of WSCEnumProtocols and
 // WSCDeinstallProvider; SOCKET_ERROR with WSAEINVAL where the catalog cannot be reached.
-int EnumProtocols32(LPINT protocols, LPWSAPROTOCOL_INFOW buffer, LPDWORD length, LPINT error);
-int DeinstallProvider32(LPGUID provider, LPINT error);
+int WINAPI EnumProtocols32(LPINT protocols, LPWSAPROTOCOL_INFOW buffer, LPDWORD length,
+                           LPINT error);
+int WINAPI DeinstallProvider32(LPGUID provider, LPINT error);
 
 } // namespace wow64

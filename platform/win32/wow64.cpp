@@ -106,7 +106,8 @@ bool HasSecondCatalog() {
            CatalogFunction<DeinstallProvider32Function>("WSCDeinstallProvider32");
 }
 
-int EnumProtocols32(LPINT protocols, LPWSAPROTOCOL_INFOW buffer, LPDWORD length, LPINT error) {
+int WINAPI EnumProtocols32(LPINT protocols, LPWSAPROTOCOL_INFOW buffer, LPDWORD length,
+                           LPINT error) {
     EnumProtocols32Function list = CatalogFunction<EnumProtocols32Function>("WSCEnumProtocols32");
     if (!list) {
         if (error)
@@ -116,7 +117,7 @@ int EnumProtocols32(LPINT protocols, LPWSAPROTOCOL_INFOW buffer, LPDWORD length,
     return list(protocols, buffer, length, error);
 }
 
-int DeinstallProvider32(LPGUID provider, LPINT error) {
+int WINAPI DeinstallProvider32(LPGUID provider, LPINT error) {
     DeinstallProvider32Function remove =
         CatalogFunction<DeinstallProvider32Function>("WSCDeinstallProvider32");
     if (!remove) {

@@ -28,8 +28,7 @@ std::string Upper(std::string text) {
 
 bool KeyExists(const std::string& path, REGSAM view) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return false;
     RegCloseKey(key);
     return true;
@@ -166,8 +165,8 @@ TEST_F(Wow64Contract, TheSixtyFourBitProgramReachesTheThirtyTwoBitWinsockCatalog
     EXPECT_EQ(WSAENOBUFS, error);
     ASSERT_GT(length, 0u);
     std::vector<char> buffer(length);
-    int count = wow64::EnumProtocols32(
-        nullptr, reinterpret_cast<WSAPROTOCOL_INFOW*>(buffer.data()), &length, &error);
+    int count = wow64::EnumProtocols32(nullptr, reinterpret_cast<WSAPROTOCOL_INFOW*>(buffer.data()),
+                                       &length, &error);
     EXPECT_GT(count, 0);
 }
 

@@ -83,13 +83,11 @@ protected:
 
 TEST_F(Wow64Test, AProfileNamingEachPlaceOnceRemovesTheProductFromBothViews) {
     RunAndRestart();
-    for (const char* gone : {"C:\\WINDOWS\\system32\\drivers\\acmeflt.sys",
-                             "C:\\WINDOWS\\system32\\acmehook.dll",
-                             "C:\\WINDOWS\\SysWOW64\\acmehook.dll",
-                             "C:\\Program Files\\Acme\\agent.exe",
-                             "C:\\Program Files (x86)\\Acme\\ui.exe",
-                             "C:\\Program Files\\Common Files\\Acme",
-                             "C:\\Program Files (x86)\\Common Files\\Acme"})
+    for (const char* gone :
+         {"C:\\WINDOWS\\system32\\drivers\\acmeflt.sys", "C:\\WINDOWS\\system32\\acmehook.dll",
+          "C:\\WINDOWS\\SysWOW64\\acmehook.dll", "C:\\Program Files\\Acme\\agent.exe",
+          "C:\\Program Files (x86)\\Acme\\ui.exe", "C:\\Program Files\\Common Files\\Acme",
+          "C:\\Program Files (x86)\\Common Files\\Acme"})
         EXPECT_FALSE(sim::Exists(gone)) << gone;
     EXPECT_FALSE(sim::ValueExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Acme", "Version"));
     EXPECT_FALSE(sim::ValueExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Acme", "Version"));

@@ -1,7 +1,6 @@
 // Contract harness on real Win32: a scratch folder under the temporary folder, emptied per test.
 #include "contract.h"
 
-
 #include <cstring>
 #include <string>
 

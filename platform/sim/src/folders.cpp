@@ -105,8 +105,8 @@ bool SpecialFolder(int csidl, std::string* path) {
         *path = state.programFiles + (simwow::RedirectedProgram() ? " (x86)" : "");
         return true;
     case CSIDL_PROGRAM_FILES_COMMON:
-        *path = state.programFiles + (simwow::RedirectedProgram() ? " (x86)" : "") +
-                "\\Common Files";
+        *path =
+            state.programFiles + (simwow::RedirectedProgram() ? " (x86)" : "") + "\\Common Files";
         return true;
     // The 32-bit twins exist only on a 64-bit machine.
     case 0x0029: // 32-bit system folder

@@ -273,8 +273,7 @@ int WINAPI WSCEnumProtocols32(LPINT protocols, LPWSAPROTOCOL_INFOW buffer, LPDWO
                               LPINT error) {
     if (!Reaches32BitCatalog(error))
         return SOCKET_ERROR;
-    return EnumCatalog("WSCEnumProtocols32", Reached(true), protocols, buffer, bufferLength,
-                       error);
+    return EnumCatalog("WSCEnumProtocols32", Reached(true), protocols, buffer, bufferLength, error);
 }
 
 int WINAPI WSCDeinstallProvider32(LPGUID providerId, LPINT error) {

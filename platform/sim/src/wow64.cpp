@@ -36,8 +36,8 @@ thread_local bool t_redirectionOff = false;
 const char kWow6432Node[] = "Wow6432Node";
 
 // The subfolders of System32 that a 32-bit program reaches unredirected.
-const char* const kExempt[] = {"catroot", "catroot2", "driverstore", "drivers\\etc", "logfiles",
-                               "spool"};
+const char* const kExempt[] = {"catroot",      "catroot2", "driverstore",
+                               "drivers\\etc", "logfiles", "spool"};
 
 // Keys below a classes root that the 32-bit view redirects.
 const char* const kRedirectedClasses[] = {"CLSID", "DirectShow", "Interface", "Media Type",
@@ -270,11 +270,12 @@ bool HasSecondCatalog() {
     return IsWindows64() && !IsRedirectedProgram();
 }
 
-int EnumProtocols32(LPINT protocols, LPWSAPROTOCOL_INFOW buffer, LPDWORD length, LPINT error) {
+int WINAPI EnumProtocols32(LPINT protocols, LPWSAPROTOCOL_INFOW buffer, LPDWORD length,
+                           LPINT error) {
     return WSCEnumProtocols32(protocols, buffer, length, error);
 }
 
-int DeinstallProvider32(LPGUID provider, LPINT error) {
+int WINAPI DeinstallProvider32(LPGUID provider, LPINT error) {
     return WSCDeinstallProvider32(provider, error);
 }
 
