@@ -48,6 +48,16 @@ std::string FolderValue(const char* name) {
     return status == ERROR_SUCCESS && type == REG_SZ ? std::string(folder) : std::string();
 }
 
+// Creates HKEY_LOCAL_MACHINE\key as a 32-bit program would.
+bool CreateIn32BitView(const std::string& key) {
+    HKEY made = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &made, nullptr) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(made);
+    return true;
+}
+
 bool FolderExists(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -120,11 +130,7 @@ TEST_F(Wow64Contract, ProgramFilesAreKeptTwiceAndTheRegistryNamesBoth) {
 TEST_F(Wow64Contract, TheThirtyTwoBitViewOfSoftwareIsWow6432Node) {
     const std::string key = "SOFTWARE\\" + KeyName();
     const std::string twin = "SOFTWARE\\Wow6432Node\\" + KeyName();
-    HKEY made = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &made, nullptr));
-    RegCloseKey(made);
+    ASSERT_TRUE(CreateIn32BitView(key));
     EXPECT_TRUE(KeyExists(key, KEY_WOW64_32KEY));
     EXPECT_TRUE(KeyExists(twin, KEY_WOW64_64KEY));
     EXPECT_FALSE(KeyExists(key, KEY_WOW64_64KEY));
@@ -140,11 +146,7 @@ TEST_F(Wow64Contract, TheThirtyTwoBitViewOfSoftwareIsWow6432Node) {
 TEST_F(Wow64Contract, TheThirtyTwoBitViewOfClassIdsIsBelowTheClassesWow6432Node) {
     const std::string key = "SOFTWARE\\Classes\\CLSID\\" + KeyName();
     const std::string twin = "SOFTWARE\\Classes\\Wow6432Node\\CLSID\\" + KeyName();
-    HKEY made = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &made, nullptr));
-    RegCloseKey(made);
+    ASSERT_TRUE(CreateIn32BitView(key));
     EXPECT_TRUE(KeyExists(twin, KEY_WOW64_64KEY));
     EXPECT_FALSE(KeyExists(key, KEY_WOW64_64KEY));
 }
