@@ -5,6 +5,8 @@
 
 #include "system_library.h"
 
+#include <shlobj.h>
+
 #ifndef KEY_WOW64_64KEY
 #define KEY_WOW64_64KEY 0x0100
 #endif
@@ -34,6 +36,24 @@ template <class Function> Function Kernel32Function(const char* name) {
 template <class Function> Function CatalogFunction(const char* name) {
     return kProgramIs64Bit ? SystemFunction<Function>(GetModuleHandleA("ws2_32.dll"), name)
                            : nullptr;
+}
+
+// The shell loads some of its libraries on first use (delay loads). With redirection off such a
+// load would find the 64-bit DLL and fail, and a failed delay load stays failed: the folder
+// queries the engine makes while redirection is off are therefore made once before, with it on,
+// so that what they need is already loaded.
+void LoadWhatFolderQueriesNeed() {
+    static const int kFolders[] = {
+        0x0028, // the user's profile folder
+        0x001A, // application data
+        0x0023, // common application data
+        0x0026, // program files
+        0x0005, // documents
+    };
+    for (int id : kFolders) {
+        char folder[MAX_PATH] = "";
+        SHGetSpecialFolderPathA(nullptr, folder, id, FALSE);
+    }
 }
 
 bool RunsUnderWow64() {
@@ -87,6 +107,7 @@ bool SystemWow64Folder(char* folder, UINT size) {
 NativeFileView::NativeFileView() : m_previous(nullptr), m_off(false) {
     if (!IsRedirectedProgram())
         return;
+    LoadWhatFolderQueriesNeed();
     DisableRedirectionFunction disable =
         Kernel32Function<DisableRedirectionFunction>("Wow64DisableWow64FsRedirection");
     m_off = disable && disable(&m_previous);
