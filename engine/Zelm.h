@@ -154,6 +154,9 @@ public:
 private:
     typedef DWORD (CUninstallEngine::*FileOperation)(TSet&, char*);
     DWORD ExpandFolderMacro(TSet& destination, char* data, FileOperation operation);
+    // Runs a discovery operation on the text and, on 64-bit Windows, on its twin in the other
+    // view (twin_locations.h); the first failure is the result.
+    DWORD DiscoverBothViews(TSet& destination, char* data, FileOperation operation);
     DWORD FindByValue(TSet& destination, char* data, bool keys);
     DWORD LoadList(DWORD (CUninstallEngine::*loader)(), const char* name, TSet& set);
     DWORD LogPlanStep(DWORD result, const char* name);

@@ -6,6 +6,7 @@
 #include "engine_support.h"
 
 #include "helpers/helper.h"
+#include "platform/os/wow64.h"
 #include "trace/trace.h"
 
 #include <shlwapi.h>
@@ -97,17 +98,22 @@ DWORD DeletePlanValue(const char* item) {
     *separator = '\0';
     if (!IsWholeKeyPath(split.keyPath))
         return ERROR_INVALID_DATA;
-    DWORD error = SHDeleteValueA(split.root, split.keyPath, separator + 1);
+    // The key is opened in the native view: the shell's helper takes no view.
+    engine_support::KeyHolder key;
+    DWORD error = static_cast<DWORD>(RegOpenKeyExA(
+        split.root, split.keyPath, 0, KEY_SET_VALUE | wow64::NativeKeyView(), key.out()));
+    if (error == ERROR_SUCCESS)
+        error = static_cast<DWORD>(RegDeleteValueA(key.get(), separator + 1));
     return IsAlreadyGone(error) ? ERROR_SUCCESS : error;
 }
 
 // Whether a key holds neither subkeys nor values (a set default value counts as a value);
-// SHDeleteEmptyKeyA alone is not trusted with the values: some implementations remove a key
+// the key deletion alone is not trusted with the values: some implementations remove a key
 // without subkeys even while it still holds values. The error when it cannot be looked at.
 DWORD QueryKeyEmpty(HKEY root, const char* path, bool* empty) {
     *empty = false;
     engine_support::KeyHolder key;
-    LONG status = RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, key.out());
+    LONG status = RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE | wow64::NativeKeyView(), key.out());
     if (status != ERROR_SUCCESS)
         return static_cast<DWORD>(status);
     DWORD subKeys = 0;
@@ -132,13 +138,15 @@ DWORD DeletePlanKey(const char* item) {
     bool empty = false;
     DWORD error = QueryKeyEmpty(split.root, split.keyPath, &empty);
     if (error == ERROR_SUCCESS && empty)
-        error = SHDeleteEmptyKeyA(split.root, split.keyPath);
+        error = static_cast<DWORD>(wow64::DeleteKey(split.root, split.keyPath));
     return IsAlreadyGone(error) ? ERROR_SUCCESS : error;
 }
 
 } // namespace
 
 DWORD CUninstallEngine::CleanupFiles() {
+    // The planned paths name the machine as it is: no file-system redirection on this thread.
+    wow64::NativeFileView nativeView;
     int handled = 0;
     // Backwards: everything beneath a folder sorts after it, so it is handled first.
     DWORD result = WalkPlan(*this, m_planFiles, true, "DeletePlanPath", handled,

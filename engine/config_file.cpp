@@ -8,11 +8,14 @@
 #include "refusal_observer.h"
 #include "platform/crt/crt.h"
 #include "trace/trace.h"
+#include "platform/os/wow64.h"
+#include "twin_locations.h"
 
 #include <shlwapi.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 using engine_support::CopyText;
 using engine_support::HeapText;
@@ -159,6 +162,9 @@ DWORD CUninstallEngine::CreateProfile() {
     if (result != 0)
         return result;
 
+    // Discovery looks at the machine as it is: a 32-bit build on 64-bit Windows turns the
+    // file-system redirection of this thread off until the lists are loaded.
+    wow64::NativeFileView nativeView;
     for (const ProfileLoader& loader : g_profileLoaders) {
         result = LoadList(loader.load, loader.name, this->*loader.set);
         if (result != 0)
@@ -333,5 +339,20 @@ DWORD CUninstallEngine::DispatchEntry(TSet& set, int type, int mode, const char*
     Discovery discovery = g_dispatch[type][mode];
     if (!discovery)
         return ERROR_BAD_CONFIGURATION;
-    return (this->*discovery)(set, copy.get());
+    return DiscoverBothViews(set, copy.get(), discovery);
+}
+
+DWORD CUninstallEngine::DiscoverBothViews(TSet& destination, char* data, FileOperation operation) {
+    // The twin is taken before the operation, which may change the text in place. Where the
+    // system keeps the place twice, the entry stands for both: the twin is found by the same
+    // rules and planned under its own path.
+    std::string twin;
+    bool twinned = twin_locations::TwinOf(data, &twin);
+    DWORD result = (this->*operation)(destination, data);
+    if (twinned) {
+        DWORD other = (this->*operation)(destination, &twin[0]);
+        if (result == 0)
+            result = other;
+    }
+    return result;
 }

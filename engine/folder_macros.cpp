@@ -140,7 +140,7 @@ DWORD CUninstallEngine::ExpandFolderMacro(TSet& destination, char* data, FileOpe
         return ERROR_SUCCESS;
     size_t userAt = 0;
     if (!FindUserComponent(folder, user, &userAt))
-        return (this->*operation)(destination, expanded);
+        return DiscoverBothViews(destination, expanded, operation);
 
     // A folder of the current user's profile: the entry applies to the same folder of every
     // profile, found as the folders beside the current user's one.
@@ -156,7 +156,7 @@ DWORD CUninstallEngine::ExpandFolderMacro(TSet& destination, char* data, FileOpe
                                             ? FindFirstFileA(pattern, &entry)
                                             : INVALID_HANDLE_VALUE);
     if (search.get() == INVALID_HANDLE_VALUE)
-        return (this->*operation)(destination, expanded);
+        return DiscoverBothViews(destination, expanded, operation);
 
     // The walk goes on past a failing profile; the first failure (a malformed entry fails in
     // every profile alike) is still the entry's result.

@@ -1,6 +1,7 @@
 // Protected registry keys: the roots, hive-level keys and containers every program shares, judged
 // on a canonical form of the key text so that no spelling gets past them; and registry links,
 // which a plan never enters.
+#include "platform/os/wow64.h"
 #include "protected_keys.h"
 
 #include "path_pieces.h"
@@ -256,7 +257,8 @@ bool IsProtectedKey(const char* keyText) {
 
 bool IsLink(HKEY parent, const char* subKey) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(parent, subKey, REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(parent, subKey, REG_OPTION_OPEN_LINK,
+                      KEY_QUERY_VALUE | wow64::NativeKeyView(), &key) != ERROR_SUCCESS)
         return false;
     DWORD type = REG_NONE;
     DWORD size = 0;

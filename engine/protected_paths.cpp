@@ -1,6 +1,7 @@
 // Protected places of the removal plan: which folders and registry keys they are on this machine,
 // the comparison form of a path, and the refusals of the plan step and its folder walk.
 #include "protected_paths.h"
+#include "twin_locations.h"
 
 #include "path_pieces.h"
 
@@ -243,6 +244,10 @@ void ProtectedFolders::Compute() {
     length = GetTempPathA(MAX_PATH, folder);
     if (length > 0 && length < MAX_PATH)
         Add(folder, user);
+    // Both views of the folders 64-bit Windows keeps twice: a 32-bit build is told only the
+    // 32-bit program files folder by the shell.
+    for (const std::string& twin : twin_locations::TwinFolders())
+        Add(twin.c_str(), user);
 }
 
 void ProtectedFolders::Add(const char* path, const char* user) {

@@ -3,6 +3,8 @@
 
 #include "engine_support.h"
 #include "helpers/helper.h"
+#include "platform/os/wow64.h"
+#include "twin_locations.h"
 
 #include <shlwapi.h>
 
@@ -45,9 +47,15 @@ DWORD ReadStringValue(HKEY root, const char* subKey, const char* name, Allocatio
     *text = nullptr;
     if (!subKey)
         subKey = "";
+    // The key is opened in the native view (the shell's reader takes no view); the value is read
+    // from the opened key, as the shell reads it (an expandable string comes expanded).
+    KeyHolder key;
+    if (RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE | wow64::NativeKeyView(), key.out()) !=
+        ERROR_SUCCESS)
+        return ERROR_SUCCESS;
     DWORD type = 0;
     DWORD size = 0;
-    SHGetValueA(root, subKey, name, &type, nullptr, &size);
+    SHGetValueA(key.get(), "", name, &type, nullptr, &size);
     if (size == 0)
         return ERROR_SUCCESS;
     if (type != REG_SZ)
@@ -58,7 +66,7 @@ DWORD ReadStringValue(HKEY root, const char* subKey, const char* name, Allocatio
                                             : ERROR_INVALID_DATA;
     DWORD readSize = size;
     DWORD readType = 0;
-    DWORD result = SHGetValueA(root, subKey, name, &readType, data, &readSize);
+    DWORD result = SHGetValueA(key.get(), "", name, &readType, data, &readSize);
     if (result == ERROR_SUCCESS && readType != REG_SZ)
         result = ERROR_INVALID_DATA;
     if (result != ERROR_SUCCESS) {
@@ -139,6 +147,10 @@ DWORD CUninstallEngine::FindRegValueByReference(TSet& destination, char* data) {
     NormalizeEntry(text);
     if (!*text)
         return ERROR_SUCCESS;
+    // The data names a place like an entry does: one kept twice stands for its twin too.
+    std::string twin;
+    if (twin_locations::TwinOf(text, &twin))
+        destination.Add(twin.c_str());
     return destination.Add(text);
 }
 
@@ -168,7 +180,8 @@ DWORD CUninstallEngine::FindByValue(TSet& destination, char* data, bool keys) {
         return destination.Add(data);
 
     KeyHolder key;
-    if (RegOpenKeyExA(root, subKey, 0, KEY_READ, key.out()) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, subKey, 0, KEY_READ | wow64::NativeKeyView(), key.out()) !=
+        ERROR_SUCCESS)
         return destination.Add(data);
 
     char buffer[kEnumBufferSize];

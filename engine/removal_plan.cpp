@@ -5,6 +5,7 @@
 #include "engine_support.h"
 #include "helpers/helper.h"
 #include "plan_observer.h"
+#include "platform/os/wow64.h"
 #include "protected_keys.h"
 #include "protected_paths.h"
 #include "protected_services.h"
@@ -141,7 +142,8 @@ bool KeepsItsText(const char* keyText) {
 // followed: a link is neither planned nor entered, since what it leads to belongs to another key.
 DWORD AddKeyTree(CUninstallEngine& engine, HKEY parent, const char* name, char* keyText) {
     KeyHolder key;
-    LONG opened = RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK, KEY_READ, key.out());
+    LONG opened = RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK,
+                                KEY_READ | wow64::NativeKeyView(), key.out());
     if (opened != ERROR_SUCCESS)
         return static_cast<DWORD>(opened);
     DWORD linkType = REG_NONE;
@@ -280,6 +282,8 @@ DWORD CUninstallEngine::LogPlanStep(DWORD result, const char* name) {
 DWORD CUninstallEngine::PopulateRemoveLists() {
     // Refusals made by the protections are reported to the observer too.
     refusal_observer::Scope refusals(m_observer);
+    // The plan is built on the machine as it is (no file-system redirection on this thread).
+    wow64::NativeFileView nativeView;
     DWORD result = LogPlanStep(PopulateRemoveServiceList(), kServiceStep);
     if (result != 0)
         return result;

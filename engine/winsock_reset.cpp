@@ -6,6 +6,7 @@
 #include "Zelm.h"
 
 #include "helpers/protocol_catalog.h"
+#include "platform/os/wow64.h"
 #include "trace/trace.h"
 
 #include <cstdio>
@@ -63,7 +64,7 @@ bool SameGuid(const GUID& a, const GUID& b) {
 // the snapshot is used to the end, so a GUID that bears several entries is asked for once per
 // entry, and the repeats of a GUID removed already in this pass are not logged (their entries
 // went with it). A failed removal is logged and kept in *failure (the first one of the pass).
-void RemovePass(const CProtocolCatalog& catalog, DWORD* failure) {
+void RemovePass(const CProtocolCatalog& catalog, bool catalog32, DWORD* failure) {
     const int count = catalog.GetCount();
     // 1 for a removed GUID, 2 for a failed one, per entry of the snapshot.
     char* outcome = static_cast<char*>(calloc(static_cast<size_t>(count) + 1, 1));
@@ -80,7 +81,8 @@ void RemovePass(const CProtocolCatalog& catalog, DWORD* failure) {
         DescribeProvider(entry, &texts);
         GUID provider = entry.ProviderId;
         int error = 0;
-        bool removed = WSCDeinstallProvider(&provider, &error) == 0;
+        bool removed = (catalog32 ? wow64::DeinstallProvider32(&provider, &error)
+                                  : WSCDeinstallProvider(&provider, &error)) == 0;
         if (outcome)
             outcome[i] = removed ? 1 : 2;
         // Logged: every removal, and a failure unless its GUID was seen already in this pass.
@@ -103,26 +105,42 @@ bool HasLayeredEntries(const CProtocolCatalog& catalog) {
     return false;
 }
 
-} // namespace
-
-DWORD CUninstallEngine::ResetLspStack() {
-    DWORD result = ERROR_SUCCESS;
+// Passes over one catalog (the program's own, or the 32-bit one of 64-bit Windows) until a pass
+// finds only base providers, at most kMaxPasses; then one more listing. The catalog's listing
+// error, or the first removal error when layered entries or chains remain (1003 without one).
+DWORD RepairCatalog(bool catalog32) {
     DWORD removalFailure = ERROR_SUCCESS;
     for (int pass = 0;; ++pass) {
         CProtocolCatalog catalog;
-        if (!catalog.Load()) {
+        if (!catalog.Load(catalog32)) {
             // Nothing can be said of a catalog that cannot be listed.
-            result = catalog.m_error;
-            break;
+            return catalog.m_error ? catalog.m_error : ERROR_CAN_NOT_COMPLETE;
         }
         if (!HasLayeredEntries(catalog))
-            break;
+            return ERROR_SUCCESS;
         if (pass == kMaxPasses) {
             // Still there after the last pass: the error of a failed removal, if one was seen.
-            result = removalFailure ? removalFailure : ERROR_CAN_NOT_COMPLETE;
-            break;
+            return removalFailure ? removalFailure : ERROR_CAN_NOT_COMPLETE;
         }
-        RemovePass(catalog, &removalFailure);
+        RemovePass(catalog, catalog32, &removalFailure);
+    }
+}
+
+} // namespace
+
+DWORD CUninstallEngine::ResetLspStack() {
+    DWORD result = RepairCatalog(false);
+    // 64-bit Windows keeps a second catalog for 32-bit programs. The 64-bit build repairs it as
+    // well; the 32-bit build sees only that one and cannot reach the 64-bit catalog, and says so.
+    if (wow64::HasSecondCatalog()) {
+        DWORD second = RepairCatalog(true);
+        if (result == ERROR_SUCCESS)
+            result = second;
+    } else if (wow64::IsRedirectedProgram()) {
+        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0,
+                   "%04d ResetLspStack: 64-bit Winsock catalog not reached by the 32-bit build; "
+                   "run the 64-bit build to repair it\n",
+                   static_cast<int>(ERROR_NOT_SUPPORTED));
     }
     // A cancel is noticed only once the passes are over: the catalog is never left half done.
     // A catalog that is not clean is the outcome to report first.

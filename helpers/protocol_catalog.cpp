@@ -1,6 +1,8 @@
 // Taking a snapshot of the Winsock 2 protocol catalog: one sizing call, one reading call.
 #include "protocol_catalog.h"
 
+#include "platform/os/wow64.h"
+
 #include <cstdlib>
 
 CProtocolCatalog::CProtocolCatalog() : m_count(0), m_entries(nullptr), m_size(0), m_error(0) {}
@@ -9,13 +11,14 @@ CProtocolCatalog::~CProtocolCatalog() {
     Free();
 }
 
-bool CProtocolCatalog::Load() {
+bool CProtocolCatalog::Load(bool catalog32) {
     Free();
     m_error = 0;
 
+    auto list = catalog32 ? wow64::EnumProtocols32 : WSCEnumProtocols;
     DWORD length = 0;
     int error = 0;
-    int listed = WSCEnumProtocols(nullptr, nullptr, &length, &error);
+    int listed = list(nullptr, nullptr, &length, &error);
     if (listed == SOCKET_ERROR && error != WSAENOBUFS)
         return Failed(error);
     if (length == 0)
@@ -29,7 +32,7 @@ bool CProtocolCatalog::Load() {
     // A catalog that grew since the sizing call fails here and is not retried. A count that
     // does not fit the buffer is never believed: the entries would be read past its end.
     DWORD size = m_size;
-    int count = WSCEnumProtocols(nullptr, m_entries, &size, &error);
+    int count = list(nullptr, m_entries, &size, &error);
     if (count == SOCKET_ERROR)
         return Failed(error);
     if (count < 0 || static_cast<DWORD>(count) > m_size / sizeof(WSAPROTOCOL_INFOW))

@@ -12,10 +12,11 @@ public:
     CProtocolCatalog(const CProtocolCatalog&) = delete;
     CProtocolCatalog& operator=(const CProtocolCatalog&) = delete;
 
-    // Replaces the contents with a fresh copy of the catalog (all protocols). False, with the
-    // snapshot left empty and the reason in m_error, when it cannot be listed or the buffer
+    // Replaces the contents with a fresh copy of the catalog (all protocols): the program's own,
+    // or with `catalog32` the 32-bit catalog of 64-bit Windows (WSCEnumProtocols32). False, with
+    // the snapshot left empty and the reason in m_error, when it cannot be listed or the buffer
     // cannot be had.
-    bool Load();
+    bool Load(bool catalog32 = false);
     int GetCount() const;
     // No bounds check: callers keep index below GetCount().
     WSAPROTOCOL_INFOW* GetEntry(int index) const;

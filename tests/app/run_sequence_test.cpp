@@ -352,7 +352,7 @@ INSTANTIATE_TEST_SUITE_P(Endings, LateCancelTest,
                          ::testing::Values(LateCancel{"Restart", [] {}, "Restart", IDS_RESTART},
                                            LateCancel{"Failed",
                                                       [] {
-                                                          sim::InjectFault("SHDeleteValueA",
+                                                          sim::InjectFault("RegDeleteValueA",
                                                                            ERROR_ACCESS_DENIED, 0,
                                                                            sim::Always);
                                                       },
@@ -445,7 +445,7 @@ INSTANTIATE_TEST_SUITE_P(
                     3,
                     false},
         StepFailure{"ValueNotDeleted",
-                    [] { sim::InjectFault("SHDeleteValueA", ERROR_ACCESS_DENIED); },
+                    [] { sim::InjectFault("RegDeleteValueA", ERROR_ACCESS_DENIED); },
                     {"STAGE 108", "RESULT 5", "REFRESH"},
                     "0005 DeletePlanValue: HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE\\PATH",
                     4,

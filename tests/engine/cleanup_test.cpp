@@ -238,18 +238,19 @@ TEST_P(CleanupFaultTest, EveryItemIsTriedAndTheFailureIsReported) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, CleanupFaultTest,
-    ::testing::Values(
-        ItemFault{"Registration", "MoveFileExA", 1, &CUninstallEngine::CleanupFiles,
-                  "DeletePlanPath: C:\\APP\\F01.TXT", "0005 CleanupFiles: 3 files and folders"},
-        ItemFault{"Value", "SHDeleteValueA", 0, &CUninstallEngine::CleanupRegValues,
-                  "DeletePlanValue: HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\A",
-                  "0005 CleanupRegValues: 3 values"},
-        ItemFault{"KeyLookedAt", "RegOpenKeyExA", 2, &CUninstallEngine::CleanupRegKeys,
-                  "DeletePlanKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\KA",
-                  "0005 CleanupRegKeys: 3 keys"},
-        ItemFault{"KeyRemoved", "SHDeleteEmptyKeyA", 0, &CUninstallEngine::CleanupRegKeys,
-                  "DeletePlanKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\KC",
-                  "0005 CleanupRegKeys: 3 keys"}),
+    ::testing::Values(ItemFault{"Registration", "MoveFileExA", 1, &CUninstallEngine::CleanupFiles,
+                                "DeletePlanPath: C:\\APP\\F01.TXT",
+                                "0005 CleanupFiles: 3 files and folders"},
+                      ItemFault{"Value", "RegDeleteValueA", 0, &CUninstallEngine::CleanupRegValues,
+                                "DeletePlanValue: HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\A",
+                                "0005 CleanupRegValues: 3 values"},
+                      ItemFault{"KeyLookedAt", "RegOpenKeyExA", 2,
+                                &CUninstallEngine::CleanupRegKeys,
+                                "DeletePlanKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\KA",
+                                "0005 CleanupRegKeys: 3 keys"},
+                      ItemFault{"KeyRemoved", "RegDeleteKeyA", 0, &CUninstallEngine::CleanupRegKeys,
+                                "DeletePlanKey: HKEY_LOCAL_MACHINE\\SOFTWARE\\VENDOR\\KC",
+                                "0005 CleanupRegKeys: 3 keys"}),
     [](const ::testing::TestParamInfo<ItemFault>& p) { return p.param.name; });
 
 TEST_F(CleanupTest, AKeyPathTooLongForTheBufferIsNotCutToAShorterKey) {

@@ -134,3 +134,52 @@ TEST_F(WinsockResetTest, ACancelIsReportedOnlyAfterTheRemovals) {
 }
 
 } // namespace
+
+namespace {
+
+// 64-bit Windows keeps a second catalog for 32-bit programs.
+class WinsockResetOn64BitTest : public WinsockResetTest {
+protected:
+    void SetUp() override {
+        WinsockResetTest::SetUp();
+        sim::SetWindows64(true);
+        for (bool catalog32 : {false, true}) {
+            sim::UseCatalog32(catalog32);
+            sim::AddLayeredProvider(kLayered, 2);
+        }
+        sim::UseCatalog32(false);
+    }
+    static bool CatalogClean(bool catalog32) {
+        sim::UseCatalog32(catalog32);
+        bool clean = OnlyBaseProviders();
+        sim::UseCatalog32(false);
+        return clean;
+    }
+};
+
+const char kRemoval[] =
+    "0000 DeinstallProvider: Layered provider, {1D2C3B4A-5E6F-4071-8293-A4B5C6D7E8F9}, ";
+
+TEST_F(WinsockResetOn64BitTest, TheSixtyFourBitBuildRepairsBothCatalogs) {
+    EXPECT_EQ(m_engine.ResetLspStack(), 0u);
+    EXPECT_TRUE(CatalogClean(false));
+    EXPECT_TRUE(CatalogClean(true));
+    EXPECT_GT(sim::CallCount("WSCDeinstallProvider32"), 0u);
+    // Each removal is logged; the 32-bit catalog's library path is not read through the 64-bit
+    // catalog's call, so its line has none.
+    EXPECT_EQ(Log(), std::string(kRemoval) + "%SystemRoot%\\system32\\lsp.dll\n" + kRemoval +
+                         "\n0000 ResetLspStack\n");
+}
+
+TEST_F(WinsockResetOn64BitTest, TheThirtyTwoBitBuildRepairsItsCatalogAndSaysTheOtherIsOutOfReach) {
+    sim::SetProgram32Bit(true);
+    EXPECT_EQ(m_engine.ResetLspStack(), 0u);
+    EXPECT_TRUE(CatalogClean(true));
+    EXPECT_FALSE(CatalogClean(false));
+    EXPECT_EQ(Log(), std::string(kRemoval) + "%SystemRoot%\\system32\\lsp.dll\n" +
+                         "0050 ResetLspStack: 64-bit Winsock catalog not reached by the 32-bit "
+                         "build; run the 64-bit build to repair it\n"
+                         "0000 ResetLspStack\n");
+}
+
+} // namespace

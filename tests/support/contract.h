@@ -19,6 +19,9 @@ std::string Scratch();
 bool UnderWine();
 // True on the simulated machine.
 bool Simulated();
+// Makes the simulated machine a 64-bit Windows, as the one under wine64 already is (a 64-bit
+// prefix); nothing to do on Windows.
+void Windows64Machine();
 
 // Marker written before a call, so that a check proves the call itself set the last error.
 constexpr DWORD kMarker = 0xDEADBEEF;

@@ -22,4 +22,8 @@ bool Simulated() {
     return true;
 }
 
+void Windows64Machine() {
+    sim::SetWindows64(true);
+}
+
 } // namespace contract

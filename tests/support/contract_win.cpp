@@ -1,7 +1,6 @@
 // Contract harness on real Win32: a scratch folder under the temporary folder, emptied per test.
 #include "contract.h"
 
-
 #include <cstring>
 #include <string>
 
@@ -47,6 +46,8 @@ std::string Scratch() {
     // One folder per test process: CTest runs tests side by side.
     return path + "\\kv-contract-" + std::to_string(GetCurrentProcessId());
 }
+
+void Windows64Machine() {}
 
 bool UnderWine() {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");

@@ -1,5 +1,6 @@
 // kernel32 file functions on the simulated disks: attributes, deletion, folder creation.
 #include "files_state.h"
+#include "wow64_state.h"
 
 #include <cstring>
 
@@ -13,7 +14,10 @@ constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
 
 // Starts a file function: counts the call, applies an injected fault and checks the path.
 // Returns the node named by the path, or null with the last error set.
-simfs::Node* Begin(const char* operation, const char* path) {
+simfs::Node* Begin(const char* operation, const char* given) {
+    // The path the calling thread's view reaches (a 32-bit program's System32 is SysWOW64).
+    const std::string view = simwow::FileView(given);
+    const char* path = given ? view.c_str() : nullptr;
     DWORD error = 0;
     if (simcore::Faulted(operation, &error) || (error = simfs::CheckPath(path)) != 0) {
         SetLastError(error);
@@ -95,8 +99,10 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR path) {
     return TRUE;
 }
 
-BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
+BOOL WINAPI CreateDirectoryA(LPCSTR given, LPSECURITY_ATTRIBUTES) {
     simcore::Guard guard(simcore::MachineLock());
+    const std::string view = simwow::FileView(given);
+    const char* path = given ? view.c_str() : nullptr;
     DWORD error = 0;
     if (simcore::Faulted("CreateDirectoryA", &error) || (error = simfs::CheckPath(path)) != 0)
         return Fail(error);

@@ -1,4 +1,5 @@
 // kernel32 directory search on the simulated disks: FindFirstFileA, FindNextFileA, FindClose.
+#include "wow64_state.h"
 #include "files_state.h"
 #include "find_match.h"
 
@@ -61,8 +62,10 @@ HANDLE Fail(DWORD error) {
 
 } // namespace
 
-HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
+HANDLE WINAPI FindFirstFileA(LPCSTR given, LPWIN32_FIND_DATAA data) {
     simcore::Guard guard(simcore::MachineLock());
+    const std::string view = simwow::FileView(given);
+    const char* pattern = given ? view.c_str() : nullptr;
     DWORD error = 0;
     if (simcore::Faulted("FindFirstFileA", &error))
         return Fail(error);

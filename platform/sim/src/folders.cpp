@@ -1,4 +1,5 @@
 // The machine's special folders (XP layout by default), their query and their controls.
+#include "wow64_state.h"
 #include "folders_state.h"
 #include "fs_store.h"
 
@@ -100,11 +101,23 @@ bool SpecialFolder(int csidl, std::string* path) {
         *path = state.windows + "\\system32";
         return true;
     case CSIDL_PROGRAM_FILES:
-        *path = state.programFiles;
+        // A 32-bit program on a 64-bit machine is told the 32-bit programs' folders.
+        *path = state.programFiles + (simwow::RedirectedProgram() ? " (x86)" : "");
         return true;
     case CSIDL_PROGRAM_FILES_COMMON:
-        *path = state.programFiles + "\\Common Files";
+        *path =
+            state.programFiles + (simwow::RedirectedProgram() ? " (x86)" : "") + "\\Common Files";
         return true;
+    // The 32-bit twins exist only on a 64-bit machine.
+    case 0x0029: // 32-bit system folder
+        *path = state.windows + "\\SysWOW64";
+        return simwow::Windows64();
+    case 0x002A: // 32-bit program files
+        *path = state.programFiles + " (x86)";
+        return simwow::Windows64();
+    case 0x002C: // 32-bit common files
+        *path = state.programFiles + " (x86)\\Common Files";
+        return simwow::Windows64();
     default:
         return false;
     }

@@ -12,7 +12,8 @@ LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access,
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     KeyPtr found;
-    LONG status = simreg::OpenPath(key, subKey, &found, (options & REG_OPTION_OPEN_LINK) != 0);
+    LONG status =
+        simreg::OpenPath(key, subKey, &found, (options & REG_OPTION_OPEN_LINK) != 0, access);
     if (status != ERROR_SUCCESS)
         return status;
     *result = simreg::NewHandle(found, simreg::MapAccess(access));
@@ -34,7 +35,7 @@ LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM
     if (status != ERROR_SUCCESS)
         return status;
     std::vector<std::string> names;
-    if (!simreg::SplitPath(subKey, &names))
+    if (!simreg::ViewPath(base, subKey, access, &names))
         return ERROR_BAD_PATHNAME;
     KeyPtr existing;
     const bool exists = simreg::Walk(base, names, false, &existing) != ERROR_FILE_NOT_FOUND;
@@ -59,15 +60,18 @@ LONG WINAPI RegCloseKey(HKEY key) {
     return simreg::CloseHandle(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
-LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey) {
+namespace {
+
+// RegDeleteKeyA and RegDeleteKeyExA: the key in the view `view` selects.
+LONG DeleteKey(const char* operation, HKEY key, LPCSTR subKey, REGSAM view) {
     simcore::Guard guard(simcore::MachineLock());
     DWORD error = 0;
-    if (simcore::Faulted("RegDeleteKeyA", &error))
+    if (simcore::Faulted(operation, &error))
         return static_cast<LONG>(error);
     if (!subKey)
         return ERROR_INVALID_PARAMETER;
     KeyPtr target;
-    LONG status = simreg::OpenPath(key, subKey, &target);
+    LONG status = simreg::OpenPath(key, subKey, &target, false, view);
     if (status != ERROR_SUCCESS)
         return status;
     // A root cannot go, and a key that still has sub keys is refused as a whole.
@@ -75,4 +79,14 @@ LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey) {
         return ERROR_ACCESS_DENIED;
     simreg::Detach(target);
     return ERROR_SUCCESS;
+}
+
+} // namespace
+
+LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey) {
+    return DeleteKey("RegDeleteKeyA", key, subKey, 0);
+}
+
+LONG WINAPI RegDeleteKeyExA(HKEY key, LPCSTR subKey, REGSAM view, DWORD) {
+    return DeleteKey("RegDeleteKeyExA", key, subKey, view);
 }

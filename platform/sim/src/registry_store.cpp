@@ -1,5 +1,6 @@
 // The simulated registry's storage: the seven roots, key handles, path walks and value lists.
 #include "registry_store.h"
+#include "wow64_state.h"
 
 #include <cstring>
 
@@ -207,13 +208,22 @@ LONG Walk(const KeyPtr& from, const std::vector<std::string>& names, bool create
     return ERROR_SUCCESS;
 }
 
-LONG OpenPath(HKEY handle, const char* subKey, KeyPtr* out, bool openLink) {
+bool ViewPath(const KeyPtr& base, const char* subKey, REGSAM access,
+              std::vector<std::string>* names) {
+    if (!SplitPath(subKey, names))
+        return false;
+    if (simwow::RegistryView32(access))
+        simwow::RedirectKeyNames(PathOfKey(base.get()), names);
+    return true;
+}
+
+LONG OpenPath(HKEY handle, const char* subKey, KeyPtr* out, bool openLink, REGSAM access) {
     KeyPtr base;
     LONG result = Resolve(handle, &base);
     if (result != ERROR_SUCCESS)
         return result;
     std::vector<std::string> names;
-    if (!SplitPath(subKey, &names))
+    if (!ViewPath(base, subKey, access, &names))
         return ERROR_BAD_PATHNAME;
     return Walk(base, names, false, out, nullptr, openLink);
 }

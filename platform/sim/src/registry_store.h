@@ -52,8 +52,14 @@ bool SplitPath(const char* subKey, std::vector<std::string>* names);
 // link itself.
 LONG Walk(const KeyPtr& from, const std::vector<std::string>& names, bool create, KeyPtr* out,
           bool* created = nullptr, bool openLink = false);
-// Opens handle + sub key path in one go, as the shell's registry helpers do.
-LONG OpenPath(HKEY handle, const char* subKey, KeyPtr* out, bool openLink = false);
+// Opens handle + sub key path in one go, as the shell's registry helpers do, in the registry view
+// that `access` selects (its KEY_WOW64_* flags; none: the program's own view).
+LONG OpenPath(HKEY handle, const char* subKey, KeyPtr* out, bool openLink = false,
+              REGSAM access = 0);
+// Splits a sub key path below `base` into names and redirects them into the view `access`
+// selects; false when the path is malformed.
+bool ViewPath(const KeyPtr& base, const char* subKey, REGSAM access,
+              std::vector<std::string>* names);
 // Detaches a key from its parent and marks it and everything below it deleted.
 void Detach(const KeyPtr& key);
 

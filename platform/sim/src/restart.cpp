@@ -1,6 +1,7 @@
 // Moves and renames, deletion registered for the next restart, and the simulated restart itself.
 // The registrations are kept where Windows keeps them, in the Session Manager's
 // PendingFileRenameOperations value, so that the registry shows what the restart will do.
+#include "wow64_state.h"
 #include "files_state.h"
 #include "registry_store.h"
 #include "restart_hooks.h"
@@ -147,8 +148,11 @@ BOOL RenameNow(const char* existing, const char* newName, bool replace) {
 
 } // namespace
 
-BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
+BOOL WINAPI MoveFileExA(LPCSTR given, LPCSTR newName, DWORD flags) {
     simcore::Guard guard(simcore::MachineLock());
+    // The registration and the move name the path the calling thread's view reaches.
+    const std::string view = simwow::FileView(given);
+    const char* existing = given ? view.c_str() : nullptr;
     DWORD error = 0;
     if (simcore::Faulted("MoveFileExA", &error) || (error = simfs::CheckPath(existing)) != 0 ||
         (newName && (error = simfs::CheckPath(newName)) != 0)) {

@@ -1,5 +1,6 @@
 // Simulated Winsock 2 protocol catalog: listing with the sizing call, removal by provider GUID.
 #include "core.h"
+#include "wow64_state.h"
 
 #include "sim/control_winsock.h"
 
@@ -96,13 +97,31 @@ Catalog Fresh() {
     return catalog;
 }
 
+// A 64-bit machine keeps a second catalog for 32-bit programs; a 32-bit machine uses the first.
+struct Catalogs {
+    Catalog native = Fresh();
+    Catalog wow = Fresh();
+    bool control32 = false; // the controls act on the 32-bit catalog
+};
+
+Catalogs& All() {
+    static Catalogs catalogs;
+    return catalogs;
+}
+
+// The catalog the controls act on.
 Catalog& State() {
-    static Catalog catalog = Fresh();
-    return catalog;
+    return All().control32 ? All().wow : All().native;
+}
+
+// The catalog a call reaches: the 32-bit one through the *32 calls, and for a 32-bit program on a
+// 64-bit machine through the plain ones.
+Catalog& Reached(bool call32) {
+    return call32 || simwow::RedirectedProgram() ? All().wow : All().native;
 }
 
 void ResetCatalog() {
-    State() = Fresh();
+    All() = Catalogs();
 }
 
 simcore::ResetHook hook(ResetCatalog);
@@ -176,6 +195,11 @@ void SetProviderPath(const GUID& id, const wchar_t* path) {
     State().paths.push_back({id, path ? path : L""});
 }
 
+void UseCatalog32(bool on) {
+    simcore::Guard guard(simcore::MachineLock());
+    All().control32 = on;
+}
+
 void FailProviderRemoval(const GUID& id, int error) {
     simcore::Guard guard(simcore::MachineLock());
     State().failingRemovals.push_back({id, error});
@@ -183,24 +207,26 @@ void FailProviderRemoval(const GUID& id, int error) {
 
 } // namespace sim
 
-int WINAPI WSCEnumProtocols(LPINT protocols, LPWSAPROTOCOL_INFOW buffer, LPDWORD bufferLength,
-                            LPINT error) {
+namespace {
+
+int EnumCatalog(const char* operation, Catalog& catalog, LPINT protocols,
+                LPWSAPROTOCOL_INFOW buffer, LPDWORD bufferLength, LPINT error) {
     simcore::Guard guard(simcore::MachineLock());
     DWORD fault = 0;
-    if (simcore::Faulted("WSCEnumProtocols", &fault))
+    if (simcore::Faulted(operation, &fault))
         return Error(error, static_cast<int>(fault));
     if (!bufferLength)
         return Error(error, WSAEFAULT);
     std::vector<const WSAPROTOCOL_INFOW*> listed;
-    for (auto& entry : State().entries)
+    for (auto& entry : catalog.entries)
         if (Wanted(entry, protocols))
             listed.push_back(&entry);
     DWORD needed = static_cast<DWORD>(listed.size() * sizeof(WSAPROTOCOL_INFOW));
     if (!buffer || *bufferLength < needed) {
         *bufferLength = needed;
-        if (State().growOnSizing) {
-            State().growOnSizing = false;
-            AddLayered(State(), kLateProvider);
+        if (catalog.growOnSizing) {
+            catalog.growOnSizing = false;
+            AddLayered(catalog, kLateProvider);
         }
         return Error(error, WSAENOBUFS);
     }
@@ -209,14 +235,13 @@ int WINAPI WSCEnumProtocols(LPINT protocols, LPWSAPROTOCOL_INFOW buffer, LPDWORD
     return static_cast<int>(listed.size());
 }
 
-int WINAPI WSCDeinstallProvider(LPGUID providerId, LPINT error) {
+int DeinstallFrom(const char* operation, Catalog& catalog, LPGUID providerId, LPINT error) {
     simcore::Guard guard(simcore::MachineLock());
     DWORD fault = 0;
-    if (simcore::Faulted("WSCDeinstallProvider", &fault))
+    if (simcore::Faulted(operation, &fault))
         return Error(error, static_cast<int>(fault));
     if (!providerId)
         return Error(error, WSAEFAULT);
-    Catalog& catalog = State();
     catalog.deinstallRequests.push_back(*providerId);
     for (auto& failing : catalog.failingRemovals)
         if (failing.first == *providerId)
@@ -231,6 +256,8 @@ int WINAPI WSCDeinstallProvider(LPGUID providerId, LPINT error) {
     return 0;
 }
 
+} // namespace
+
 int WINAPI WSCGetProviderPath(LPGUID providerId, WCHAR* path, LPINT length, LPINT error) {
     simcore::Guard guard(simcore::MachineLock());
     DWORD fault = 0;
@@ -238,7 +265,7 @@ int WINAPI WSCGetProviderPath(LPGUID providerId, WCHAR* path, LPINT length, LPIN
         return Error(error, static_cast<int>(fault));
     if (!providerId || !length)
         return Error(error, WSAEFAULT);
-    const Catalog& catalog = State();
+    const Catalog& catalog = Reached(false);
     const WSAPROTOCOL_INFOW* held = nullptr;
     for (const auto& entry : catalog.entries)
         if (entry.ProviderId == *providerId)
@@ -261,4 +288,39 @@ int WINAPI WSCGetProviderPath(LPGUID providerId, WCHAR* path, LPINT length, LPIN
     if (error)
         *error = 0;
     return 0;
+}
+
+namespace {
+
+// The *32 calls exist for a 64-bit program on a 64-bit machine only.
+bool Reaches32BitCatalog(LPINT error) {
+    simcore::Guard guard(simcore::MachineLock());
+    if (simwow::Windows64() && !simwow::RedirectedProgram())
+        return true;
+    Error(error, WSAEINVAL);
+    return false;
+}
+
+} // namespace
+
+int WINAPI WSCEnumProtocols(LPINT protocols, LPWSAPROTOCOL_INFOW buffer, LPDWORD bufferLength,
+                            LPINT error) {
+    return EnumCatalog("WSCEnumProtocols", Reached(false), protocols, buffer, bufferLength, error);
+}
+
+int WINAPI WSCDeinstallProvider(LPGUID providerId, LPINT error) {
+    return DeinstallFrom("WSCDeinstallProvider", Reached(false), providerId, error);
+}
+
+int WINAPI WSCEnumProtocols32(LPINT protocols, LPWSAPROTOCOL_INFOW buffer, LPDWORD bufferLength,
+                              LPINT error) {
+    if (!Reaches32BitCatalog(error))
+        return SOCKET_ERROR;
+    return EnumCatalog("WSCEnumProtocols32", Reached(true), protocols, buffer, bufferLength, error);
+}
+
+int WINAPI WSCDeinstallProvider32(LPGUID providerId, LPINT error) {
+    if (!Reaches32BitCatalog(error))
+        return SOCKET_ERROR;
+    return DeinstallFrom("WSCDeinstallProvider32", Reached(true), providerId, error);
 }

@@ -47,6 +47,15 @@ void ClearDebugOutput();
 // ANSI code page: 1252 (single-byte, the default) or 932 (double-byte).
 void SetCodePage(UINT codePage);
 
+// A 64-bit Windows (off after a reset): SysWOW64, Program Files (x86) with its Common Files, the
+// registry's WOW6432Node keys and the folder values under ...\Windows\CurrentVersion are added;
+// registry calls honour KEY_WOW64_32KEY/KEY_WOW64_64KEY, and the Winsock catalog is two.
+void SetWindows64(bool on);
+// The running program is a 32-bit one (off after a reset): on a 64-bit machine IsWow64Process
+// says so, its file paths into System32 and its registry paths into the redirected keys reach
+// the 32-bit view unless it asks otherwise, and its folder queries name Program Files (x86).
+void SetProgram32Bit(bool on);
+
 } // namespace sim
 
 namespace sim {

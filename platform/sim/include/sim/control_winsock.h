@@ -36,6 +36,10 @@ void FailCatalogListing(int error = WSANO_RECOVERY, unsigned after = 0, FaultMod
 // The next sizing call reports the needed length, then the catalog gains a layered entry, so the
 // listing that follows with that length fails with WSAENOBUFS.
 void GrowCatalogBetweenCalls();
+// On a 64-bit machine, the controls above and below act on the 32-bit catalog (the one that
+// WSCEnumProtocols32 lists and a 32-bit program's WSCEnumProtocols sees) while `on`; off after a
+// reset.
+void UseCatalog32(bool on);
 // WSCDeinstallProvider of that GUID always fails with `error`, leaving its entries in place.
 void FailProviderRemoval(const GUID& id, int error = WSANO_RECOVERY);
 

@@ -110,6 +110,13 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 HMODULE WINAPI GetModuleHandleA(LPCSTR name);
 
+// 64-bit Windows: whether a process runs under WOW64, its thread's file-system redirection, and
+// the 32-bit system folder.
+BOOL WINAPI IsWow64Process(HANDLE process, PBOOL wow64);
+BOOL WINAPI Wow64DisableWow64FsRedirection(PVOID* previous);
+BOOL WINAPI Wow64RevertWow64FsRedirection(PVOID previous);
+UINT WINAPI GetSystemWow64DirectoryA(LPSTR buffer, UINT size);
+
 void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION cs);
 void WINAPI EnterCriticalSection(LPCRITICAL_SECTION cs);
 void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION cs);

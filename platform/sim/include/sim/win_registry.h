@@ -74,4 +74,5 @@ LONG WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueN
                           LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize);
 LONG WINAPI RegCloseKey(HKEY key);
 LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey);
+LONG WINAPI RegDeleteKeyExA(HKEY key, LPCSTR subKey, REGSAM view, DWORD reserved);
 LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName);

@@ -76,6 +76,7 @@ typedef LONG* LPLONG;
 typedef BYTE* LPBYTE;
 typedef BYTE* PBYTE;
 typedef BOOL* LPBOOL;
+typedef BOOL* PBOOL;
 typedef INT* LPINT;
 typedef UINT* PUINT;
 typedef WORD ATOM;
