@@ -44,6 +44,24 @@ const EntryKeywords g_entryKeywords[] = {
      {"BY_REFERENCE", "BY_VALUE", "BY_DATA_MATCH"}},
 };
 
+// True when the value item ('ROOT\\KEY PATH\\NAME', the default value for a trailing '\\')
+// names a value that exists, read in the native view.
+bool RegistryValueExists(const char* item) {
+    size_t length = 0;
+    HKEY root = MatchRootName(item, &length);
+    const char* last = FindLastChar(item, '\\');
+    if (!root || !last || last <= item + length)
+        return false;
+    std::string keyPath(item + length, static_cast<size_t>(last - (item + length)));
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_QUERY_VALUE | wow64::NativeKeyView(), &key) !=
+        ERROR_SUCCESS)
+        return false;
+    LONG status = RegQueryValueExA(key, last + 1, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
 const EntryKeywords* FindKeywords(DWORD key) {
     for (const EntryKeywords& record : g_entryKeywords)
         if (record.key == key)
@@ -350,7 +368,19 @@ DWORD CUninstallEngine::DiscoverBothViews(TSet& destination, char* data, FileOpe
     bool twinned = twin_locations::TwinOf(data, &twin);
     DWORD result = (this->*operation)(destination, data);
     if (twinned) {
-        DWORD other = (this->*operation)(destination, &twin[0]);
+        DWORD other;
+        if (operation == &CUninstallEngine::FindRegValuesByValue) {
+            // A literal value names itself whether or not it exists; its twin is taken only
+            // where it exists, or every such entry would plan a value nobody installed.
+            TSet found;
+            other = (this->*operation)(found, &twin[0]);
+            char* item = nullptr;
+            for (DWORD more = found.GetFirst(&item); more == 0; more = found.GetNext(&item))
+                if (RegistryValueExists(item))
+                    destination.Add(item);
+        } else {
+            other = (this->*operation)(destination, &twin[0]);
+        }
         if (result == 0)
             result = other;
     }
