@@ -47,17 +47,16 @@ const EntryKeywords g_entryKeywords[] = {
 // True when the value item ('ROOT\\KEY PATH\\NAME', the default value for a trailing '\\')
 // names a value that exists, read in the native view.
 bool RegistryValueExists(const char* item) {
-    size_t length = 0;
-    HKEY root = MatchRootName(item, &length);
-    const char* last = FindLastChar(item, '\\');
-    if (!root || !last || last <= item + length)
+    HKEY root = nullptr;
+    std::string keyPath;
+    const char* name = engine_support::SplitValueItem(item, &root, &keyPath);
+    if (!name)
         return false;
-    std::string keyPath(item + length, static_cast<size_t>(last - (item + length)));
     HKEY key = nullptr;
     if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_QUERY_VALUE | wow64::NativeKeyView(), &key) !=
         ERROR_SUCCESS)
         return false;
-    LONG status = RegQueryValueExA(key, last + 1, nullptr, nullptr, nullptr, nullptr);
+    LONG status = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr);
     RegCloseKey(key);
     return status == ERROR_SUCCESS;
 }

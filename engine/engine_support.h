@@ -2,10 +2,13 @@
 // and owners for registry keys, directory searches and other handles.
 #pragma once
 
+#include "helpers/helper.h"
+
 #include <windows.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace engine_support {
 
@@ -105,5 +108,18 @@ public:
 private:
     SC_HANDLE m_handle;
 };
+
+// A value item taken apart as the cleanup takes it: the root its full name begins with, the key
+// path up to the item's last '\\', and the value name after it (empty for a key's default
+// value). Null when the item names no key below a known root.
+inline const char* SplitValueItem(const char* item, HKEY* root, std::string* keyPath) {
+    size_t length = 0;
+    *root = MatchRootName(item, &length);
+    const char* last = FindLastChar(item, '\\');
+    if (!*root || !last || last <= item + length)
+        return nullptr;
+    keyPath->assign(item + length, static_cast<size_t>(last - (item + length)));
+    return last + 1;
+}
 
 } // namespace engine_support

@@ -203,18 +203,6 @@ DWORD AddKeyTree(CUninstallEngine& engine, HKEY parent, const char* name, char* 
     return result;
 }
 
-// The root of a value item and its key path up to the item's last separator: the value's key,
-// as the cleanup takes the item apart. False for an item that names no key below a known root.
-bool ValueKey(const char* item, HKEY* root, std::string* keyPath) {
-    size_t length = 0;
-    *root = MatchRootName(item, &length);
-    const char* last = FindLastChar(item, '\\');
-    if (!*root || !last || last < item + length)
-        return false;
-    keyPath->assign(item + length, static_cast<size_t>(last - (item + length)));
-    return !keyPath->empty();
-}
-
 // The last look at the registry plan, as the file plan has one: a protected key is dropped
 // whatever way it came in. A value found by walking a key is dropped when its key is protected;
 // a value the profile names itself may live in a shared key (one start-up value, say), but never
@@ -235,7 +223,7 @@ void FilterRegistryPlan(CUninstallEngine& engine) {
         HKEY root = nullptr;
         std::string keyPath;
         bool refused;
-        if (!ValueKey(item, &root, &keyPath))
+        if (!engine_support::SplitValueItem(item, &root, &keyPath))
             refused = true;
         else if (engine.m_removeRegValues.Contains(item))
             refused = protected_keys::PassesThroughLink(
