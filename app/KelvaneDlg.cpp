@@ -2,6 +2,7 @@
 #include "KelvaneDlg.h"
 
 #include "helpers/helper.h"
+#include "helpers/owned.h"
 #include "res/resource.h"
 
 const char* const g_buttonTexts[5] = {"Start", "Quit", "Cancel", "Quit", "Restart"};
@@ -35,10 +36,6 @@ int ClampState(int state) {
 }
 
 } // namespace
-
-int DialogState(const CUninstallDlg* dialog) {
-    return dialog->m_state.load(std::memory_order_relaxed);
-}
 
 BEGIN_MESSAGE_MAP(CAboutDlg, CDialog)
 END_MESSAGE_MAP()
@@ -162,19 +159,17 @@ LRESULT CUninstallDlg::OnStage(WPARAM id, LPARAM) {
 }
 
 LRESULT CUninstallDlg::OnStageResult(WPARAM code, LPARAM) {
-    char* text = nullptr;
+    LocalText text;
     DWORD length = FormatMessageA(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-        reinterpret_cast<LPSTR>(&text), 0, nullptr);
+        reinterpret_cast<LPSTR>(text.out()), 0, nullptr);
     if (length && text) {
         m_status += " ";
-        m_status += text;
+        m_status += text.get();
     } else {
         m_status += " Failed";
     }
-    if (text)
-        LocalFree(text);
     UpdateData(FALSE);
     return 0;
 }
@@ -186,7 +181,7 @@ void CUninstallDlg::StartRun() {
         return;
     g_workerStage = IDS_STAGE_PROFILE;
     g_workerContext.dialog = this;
-    g_workerContext.engine->SetDialog(this);
+    g_workerContext.engine->SetDialog(this, &m_state);
     g_workerContext.thread =
         CreateThread(nullptr, 0, UninstallThreadProc, &g_workerContext, 0, nullptr);
     if (!g_workerContext.thread) {

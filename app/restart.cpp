@@ -2,17 +2,17 @@
 #include "KelvaneDlg.h"
 
 #include "helpers/helper.h"
+#include "helpers/owned.h"
 
 void RestartComputer() {
-    HANDLE token = nullptr;
+    OwnedHandle token;
     if (GetPlatformId() == VER_PLATFORM_WIN32_NT &&
-        OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+        OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.out())) {
         TOKEN_PRIVILEGES privileges = {};
         LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid);
         privileges.PrivilegeCount = 1;
         privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-        AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
-        CloseHandle(token);
+        AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
     }
     ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0);
 }

@@ -3,6 +3,7 @@
 // see each other.
 #include "KelvaneDlg.h"
 
+#include "helpers/owned.h"
 #include "res/resource.h"
 
 namespace {
@@ -20,14 +21,12 @@ void Refuse(DWORD error) {
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED) {
         text.LoadString(IDS_ALREADY_RUNNING);
     } else {
-        char* system = nullptr;
+        LocalText system;
         FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                            FORMAT_MESSAGE_IGNORE_INSERTS,
                        nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                       reinterpret_cast<LPSTR>(&system), 0, nullptr);
-        text = system ? system : "Failed";
-        if (system)
-            LocalFree(system);
+                       reinterpret_cast<LPSTR>(system.out()), 0, nullptr);
+        text = system ? system.get() : "Failed";
     }
     MessageBoxA(nullptr, text, "Notification!", MB_OK | MB_ICONWARNING);
 }
@@ -42,12 +41,12 @@ bool ClaimSingleRun() {
         token = CreateMutexA(nullptr, FALSE, kPlainName);
         error = GetLastError();
     }
-    if (token && error != ERROR_ALREADY_EXISTS) {
-        g_runToken = token;
+    OwnedHandle claimed(token);
+    if (claimed && error != ERROR_ALREADY_EXISTS) {
+        g_runToken = claimed.release();
         return true;
     }
-    if (token)
-        CloseHandle(token);
+    claimed.reset();
     Refuse(error ? error : ERROR_CAN_NOT_COMPLETE);
     return false;
 }

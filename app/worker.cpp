@@ -10,6 +10,12 @@ std::atomic<UINT> g_workerStage{IDS_STAGE_PROFILE};
 
 namespace {
 
+// After the stop requests: the services and processes are given time to end before the next
+// stage touches the Winsock catalog and their files (nothing waits for the stopped state).
+const DWORD kAfterStopPauseMs = 2000;
+// After the Winsock repair and the Security Center: the system settles before the files go.
+const DWORD kAfterDefaultsPauseMs = 1500;
+
 // The dialog's window, read once when the worker starts: the dialog thread clears the field when
 // the dialog ends, possibly while the worker still runs (ESC during a run).
 struct Run {
@@ -79,14 +85,14 @@ DWORD WINAPI UninstallThreadProc(LPVOID parameter) {
     context->result = engine->StopServices();
     if (!StageEnded(run))
         return Fail(run);
-    Sleep(2000);
+    Sleep(kAfterStopPauseMs);
 
     BeginStage(run, IDS_STAGE_DEFAULTS);
     context->result = engine->ResetLspStack();
     if (!StageEnded(run))
         return Fail(run);
     UnregisterSecurityCenter();
-    Sleep(1500);
+    Sleep(kAfterDefaultsPauseMs);
 
     BeginStage(run, IDS_STAGE_FILES);
     context->result = engine->CleanupFiles();
@@ -111,6 +117,6 @@ DWORD WINAPI UninstallThreadProc(LPVOID parameter) {
 void LogAbandonedRun() {
     CString stage;
     stage.LoadString(g_workerStage);
-    TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d RunAbandoned: %s\n",
-               static_cast<int>(ERROR_CANCELLED), static_cast<const char*>(stage));
+    LogStepLine("%04d RunAbandoned: %s\n", static_cast<int>(ERROR_CANCELLED),
+                static_cast<const char*>(stage));
 }

@@ -6,7 +6,7 @@
 // normalising) and the engine's PopulateRemoveLists over the same tree, in alternating order;
 // the best of each side is kept, so that a disturbance of the shared machine counts least.
 #include "engine/Zelm.h"
-#include "fake_dialog.h"
+#include "run_state.h"
 #include "helpers/helper.h"
 
 #include <windows.h>
@@ -188,10 +188,10 @@ std::string ProfileEntry(const std::string& text) {
 
 // A fresh engine as the profile would leave it: the product folder and key to remove, the spare
 // entries, nothing else.
-CUninstallEngine* NewEngine(CUninstallDlg* dialog, const std::string& folder,
+CUninstallEngine* NewEngine(TestRunState* dialog, const std::string& folder,
                             const std::string& key, bool withIgnores) {
     CUninstallEngine* engine = new CUninstallEngine;
-    engine->SetDialog(dialog);
+    engine->SetStateReader(dialog);
     engine->m_removeFiles.Add(folder.c_str());
     engine->m_removeRegKeys.Add(key.c_str());
     if (withIgnores) {
@@ -273,7 +273,7 @@ bool Measure(unsigned files, const Options& options, Figures* figures) {
     expected.keys = shape.keys.size();
     expected.values = shape.keys.size() * valueNames;
 
-    CUninstallDlg dialog;
+    TestRunState dialog;
     bool ok = true;
     // Untimed check (and warm-up): the walk and the plan without spare entries see the whole
     // installation.

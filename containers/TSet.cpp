@@ -187,10 +187,10 @@ int TSet::Contains(const char* text) const {
 TSet& TSet::AddAll(TSet& source) {
     if (&source == this)
         return *this;
-    char* item = nullptr;
-    for (DWORD r = source.GetFirst(&item); r == ERROR_SUCCESS; r = source.GetNext(&item))
+    source.ForEach([this](const char* item) {
         if (item)
             Add(item);
+    });
     m_forward = m_items.begin();
     m_backward = m_items.rbegin();
     return *this;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <set>
+#include <type_traits>
 
 // Byte-wise comparison with A-Z folded to a-z (so '_' sorts before letters); a lead and trail
 // byte of the double-byte code page compare as one character. Negative, 0 or positive.
@@ -29,6 +30,30 @@ public:
     int Contains(const char* text) const;
     // Adds a copy of every item of the source (the union); the set itself as source does nothing.
     TSet& AddAll(TSet& source);
+
+    // The one way to walk a set: calls visit(item) for every item in order (backward: from the
+    // last), through the set's own cursor, so the set must not be walked again inside visit. A
+    // visit that returns bool ends the walk early by returning false. True when every item was
+    // visited.
+    template <typename Visit> bool ForEach(Visit visit, bool backward = false) {
+        char* item = nullptr;
+        for (DWORD more = backward ? GetLast(&item) : GetFirst(&item); more == ERROR_SUCCESS;
+             more = backward ? GetPrev(&item) : GetNext(&item)) {
+            if constexpr (std::is_same<decltype(visit(item)), bool>::value) {
+                if (!visit(item))
+                    return false;
+            } else {
+                visit(item);
+            }
+        }
+        return true;
+    }
+    // Drops every item for which drop(item) is true, walking forward.
+    template <typename Drop> void RemoveIf(Drop drop) {
+        char* item = nullptr;
+        for (DWORD more = GetFirst(&item); more == ERROR_SUCCESS;)
+            more = drop(static_cast<const char*>(item)) ? RemoveCurrent(&item) : GetNext(&item);
+    }
 
 private:
     struct Before {

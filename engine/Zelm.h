@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstddef>
 
 class CUninstallDlg;
@@ -19,9 +20,29 @@ enum DialogStateValue {
     STATE_RESTART = 4,
 };
 
-// The dialog's state field, read without a lock (an aligned 32-bit load). Defined beside the
-// dialog, so that the engine does not depend on the application's classes.
-int DialogState(const CUninstallDlg* dialog);
+// How the engine notices a cancel while it runs: it reads the run's state (a DialogStateValue)
+// through a reader it is handed. The engine never calls into the application: the application
+// gives it the address of its state field (SetDialog), and anything else that drives the engine
+// (the companion, tests) gives its own reader or none.
+class CRunStateReader {
+public:
+    virtual int ReadState() const = 0;
+
+protected:
+    ~CRunStateReader() = default;
+};
+
+// The reader of a state field shared with another thread: an aligned 32-bit load, no lock.
+class CStateFieldReader final : public CRunStateReader {
+public:
+    void Watch(const std::atomic<int>* field) { m_field = field; }
+    int ReadState() const override {
+        return m_field ? m_field->load(std::memory_order_relaxed) : STATE_RUNNING;
+    }
+
+private:
+    const std::atomic<int>* m_field = nullptr;
+};
 
 // Entry types and modes of the profile, in keyword-table order.
 enum EntryType {
@@ -64,7 +85,10 @@ public:
     CUninstallEngine& operator=(const CUninstallEngine&) = delete;
 
     const char* SetErrorText(const char* text);
-    void SetDialog(CUninstallDlg* dialog);
+    // Records the dialog and the state field the engine reads to notice a cancel.
+    void SetDialog(CUninstallDlg* dialog, const std::atomic<int>* state);
+    // Reads the run's state through `reader` instead (not owned; null: never cancelled).
+    void SetStateReader(const CRunStateReader* reader) { m_stateReader = reader; }
     bool IsCancelled() const;
 
     // Stage 1: the profile.
@@ -149,6 +173,8 @@ public:
     char* m_configPath;
     CUninstallDlg* m_dialog;
     CPlanObserver* m_observer;
+    CStateFieldReader m_dialogState;
+    const CRunStateReader* m_stateReader;
     bool m_configPathGiven;
 
 private:

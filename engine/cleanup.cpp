@@ -33,24 +33,23 @@ DWORD WalkPlan(const CUninstallEngine& engine, TSet& plan, bool backward, const 
                int& handled, Handler handle) {
     handled = 0;
     DWORD firstError = ERROR_SUCCESS;
-    char* item = nullptr;
-    DWORD status = backward ? plan.GetLast(&item) : plan.GetFirst(&item);
-    while (status == ERROR_SUCCESS) {
-        if (handled % kCancelCheckInterval == 0 && engine.IsCancelled())
-            return ERROR_CANCELLED;
-        if (item) {
-            DWORD error = handle(item);
-            if (error) {
-                TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d %s: %s\n", static_cast<int>(error),
-                           itemStep, item);
-                if (!firstError)
-                    firstError = error;
+    bool walked = plan.ForEach(
+        [&](const char* item) {
+            if (handled % kCancelCheckInterval == 0 && engine.IsCancelled())
+                return false;
+            if (item) {
+                DWORD error = handle(item);
+                if (error) {
+                    LogStepLine("%04d %s: %s\n", static_cast<int>(error), itemStep, item);
+                    if (!firstError)
+                        firstError = error;
+                }
             }
-        }
-        ++handled;
-        status = backward ? plan.GetPrev(&item) : plan.GetNext(&item);
-    }
-    return firstError;
+            ++handled;
+            return true;
+        },
+        backward);
+    return walked ? firstError : ERROR_CANCELLED;
 }
 
 // A key path as the plan stores it: not empty, no empty name (no leading, trailing or doubled
@@ -76,7 +75,7 @@ struct RegistryItem {
         else if ((root = MatchRootName(copy.get(), &length)) != nullptr)
             keyPath = copy.get() + length;
     }
-    engine_support::HeapText copy;
+    HeapText copy;
     HKEY root;
     char* keyPath;
     DWORD error;
@@ -99,7 +98,7 @@ DWORD DeletePlanValue(const char* item) {
     if (!IsWholeKeyPath(split.keyPath))
         return ERROR_INVALID_DATA;
     // The key is opened in the native view: the shell's helper takes no view.
-    engine_support::KeyHolder key;
+    OwnedKey key;
     DWORD error = static_cast<DWORD>(RegOpenKeyExA(
         split.root, split.keyPath, 0, KEY_SET_VALUE | wow64::NativeKeyView(), key.out()));
     if (error == ERROR_SUCCESS)
@@ -112,7 +111,7 @@ DWORD DeletePlanValue(const char* item) {
 // without subkeys even while it still holds values. The error when it cannot be looked at.
 DWORD QueryKeyEmpty(HKEY root, const char* path, bool* empty) {
     *empty = false;
-    engine_support::KeyHolder key;
+    OwnedKey key;
     LONG status = RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE | wow64::NativeKeyView(), key.out());
     if (status != ERROR_SUCCESS)
         return static_cast<DWORD>(status);
@@ -151,8 +150,7 @@ DWORD CUninstallEngine::CleanupFiles() {
     // Backwards: everything beneath a folder sorts after it, so it is handled first.
     DWORD result = WalkPlan(*this, m_planFiles, true, "DeletePlanPath", handled,
                             [this](const char* path) { return DeletePlanPath(path); });
-    TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d CleanupFiles: %d files and folders\n",
-               static_cast<int>(result), handled);
+    LogStepLine("%04d CleanupFiles: %d files and folders\n", static_cast<int>(result), handled);
     return result;
 }
 
@@ -197,8 +195,7 @@ DWORD CUninstallEngine::CleanupRegValues() {
     int handled = 0;
     DWORD result =
         WalkPlan(*this, m_planRegValues, false, "DeletePlanValue", handled, DeletePlanValue);
-    TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d CleanupRegValues: %d values\n",
-               static_cast<int>(result), handled);
+    LogStepLine("%04d CleanupRegValues: %d values\n", static_cast<int>(result), handled);
     return result;
 }
 
@@ -206,7 +203,6 @@ DWORD CUninstallEngine::CleanupRegKeys() {
     int handled = 0;
     // Backwards, so that every subkey is handled before its parent.
     DWORD result = WalkPlan(*this, m_planRegKeys, true, "DeletePlanKey", handled, DeletePlanKey);
-    TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d CleanupRegKeys: %d keys\n",
-               static_cast<int>(result), handled);
+    LogStepLine("%04d CleanupRegKeys: %d keys\n", static_cast<int>(result), handled);
     return result;
 }

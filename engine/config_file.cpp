@@ -18,7 +18,6 @@
 #include <string>
 
 using engine_support::CopyText;
-using engine_support::HeapText;
 using engine_support::LastErrorOr;
 
 namespace {
@@ -52,13 +51,11 @@ bool RegistryValueExists(const char* item) {
     const char* name = engine_support::SplitValueItem(item, &root, &keyPath);
     if (!name)
         return false;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_QUERY_VALUE | wow64::NativeKeyView(), &key) !=
-        ERROR_SUCCESS)
+    OwnedKey key;
+    if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_QUERY_VALUE | wow64::NativeKeyView(),
+                      key.out()) != ERROR_SUCCESS)
         return false;
-    LONG status = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    return RegQueryValueExA(key.get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 const EntryKeywords* FindKeywords(DWORD key) {
@@ -94,22 +91,6 @@ const Discovery g_dispatch[ENTRY_TYPE_COUNT][ENTRY_MODE_COUNT] = {
     {nullptr, &CUninstallEngine::FindExpandedFilesByValue,
      &CUninstallEngine::FindExpandedFilesByDataMatch},
     {nullptr, &CUninstallEngine::FindServicesByValue, nullptr},
-};
-
-// Closes the profile stream on every return of the reader.
-class StreamHolder {
-public:
-    explicit StreamHolder(FILE* stream) : m_stream(stream) {}
-    ~StreamHolder() {
-        if (m_stream)
-            fclose(m_stream);
-    }
-    StreamHolder(const StreamHolder&) = delete;
-    StreamHolder& operator=(const StreamHolder&) = delete;
-    FILE* get() const { return m_stream; }
-
-private:
-    FILE* m_stream;
 };
 
 // Reads the next line (its first 359 characters, up to and consuming a line feed) and drops the
@@ -171,11 +152,9 @@ DWORD CUninstallEngine::CreateProfile() {
 
     DWORD result = InitConfigFile();
     if (m_configPath)
-        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d InitConfigFile: %s\n",
-                   static_cast<int>(result), m_configPath);
+        LogStepLine("%04d InitConfigFile: %s\n", static_cast<int>(result), m_configPath);
     else
-        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d InitConfigFile\n",
-                   static_cast<int>(result));
+        LogStepLine("%04d InitConfigFile\n", static_cast<int>(result));
     if (result != 0)
         return result;
 
@@ -193,11 +172,10 @@ DWORD CUninstallEngine::CreateProfile() {
 DWORD CUninstallEngine::LoadList(DWORD (CUninstallEngine::*loader)(), const char* name, TSet& set) {
     DWORD result = (this->*loader)();
     if (result != 0 && m_errorText)
-        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d %s: %s\n", static_cast<int>(result), name,
-                   m_errorText);
+        LogStepLine("%04d %s: %s\n", static_cast<int>(result), name, m_errorText);
     else
-        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d %s: %d items\n", static_cast<int>(result),
-                   name, static_cast<int>(set.Count()));
+        LogStepLine("%04d %s: %d items\n", static_cast<int>(result), name,
+                    static_cast<int>(set.Count()));
     return result;
 }
 
@@ -284,7 +262,7 @@ DWORD CUninstallEngine::ReadSection(TSet& set, const char* section, const char* 
     refusal_observer::Scope refusals(m_observer);
     if (!m_configPath)
         return ERROR_FILE_NOT_FOUND;
-    StreamHolder stream(CrtOpen(m_configPath, "r"));
+    OwnedStream stream(CrtOpen(m_configPath, "r"));
     if (!stream.get())
         return LastErrorOr(ERROR_FILE_NOT_FOUND);
 
@@ -373,10 +351,10 @@ DWORD CUninstallEngine::DiscoverBothViews(TSet& destination, char* data, FileOpe
             // where it exists, or every such entry would plan a value nobody installed.
             TSet found;
             other = (this->*operation)(found, &twin[0]);
-            char* item = nullptr;
-            for (DWORD more = found.GetFirst(&item); more == 0; more = found.GetNext(&item))
+            found.ForEach([&destination](const char* item) {
                 if (RegistryValueExists(item))
                     destination.Add(item);
+            });
         } else {
             other = (this->*operation)(destination, &twin[0]);
         }

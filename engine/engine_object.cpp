@@ -9,7 +9,7 @@
 
 CUninstallEngine::CUninstallEngine()
     : m_errorText(nullptr), m_configPath(nullptr), m_dialog(nullptr), m_observer(nullptr),
-      m_configPathGiven(false) {
+      m_stateReader(nullptr), m_configPathGiven(false) {
     m_errorText = engine_support::CopyText("unknown error");
 }
 
@@ -26,12 +26,14 @@ const char* CUninstallEngine::SetErrorText(const char* text) {
     return m_errorText;
 }
 
-void CUninstallEngine::SetDialog(CUninstallDlg* dialog) {
+void CUninstallEngine::SetDialog(CUninstallDlg* dialog, const std::atomic<int>* state) {
     m_dialog = dialog;
+    m_dialogState.Watch(state);
+    m_stateReader = &m_dialogState;
 }
 
 bool CUninstallEngine::IsCancelled() const {
-    return m_dialog && DialogState(m_dialog) == STATE_CANCELLED;
+    return m_stateReader && m_stateReader->ReadState() == STATE_CANCELLED;
 }
 
 bool CUninstallEngine::SetConfigPath(const char* path) {

@@ -1,8 +1,9 @@
 // Small pieces the engine's profile, plan and service files share: heap copies, error fallbacks
-// and owners for registry keys, directory searches and other handles.
+// and the value items' split. Handles, keys and heap copies are held by helpers/owned.h.
 #pragma once
 
 #include "helpers/helper.h"
+#include "helpers/owned.h"
 
 #include <windows.h>
 
@@ -30,84 +31,6 @@ inline char* CopyText(const char* text) {
     memcpy(copy, text, size);
     return copy;
 }
-
-// Frees a heap text at the end of a scope.
-class HeapText {
-public:
-    explicit HeapText(char* text) : m_text(text) {}
-    ~HeapText() { free(m_text); }
-    HeapText(const HeapText&) = delete;
-    HeapText& operator=(const HeapText&) = delete;
-    char* get() const { return m_text; }
-
-private:
-    char* m_text;
-};
-
-// Closes an opened registry key at the end of a scope.
-class KeyHolder {
-public:
-    KeyHolder() : m_key(nullptr) {}
-    ~KeyHolder() {
-        if (m_key)
-            RegCloseKey(m_key);
-    }
-    KeyHolder(const KeyHolder&) = delete;
-    KeyHolder& operator=(const KeyHolder&) = delete;
-    HKEY* out() { return &m_key; }
-    HKEY get() const { return m_key; }
-
-private:
-    HKEY m_key;
-};
-
-// Ends a directory search at the end of a scope.
-class SearchHolder {
-public:
-    explicit SearchHolder(HANDLE search) : m_search(search) {}
-    ~SearchHolder() {
-        if (m_search != INVALID_HANDLE_VALUE)
-            FindClose(m_search);
-    }
-    SearchHolder(const SearchHolder&) = delete;
-    SearchHolder& operator=(const SearchHolder&) = delete;
-    HANDLE get() const { return m_search; }
-
-private:
-    HANDLE m_search;
-};
-
-// Closes a kernel handle (a snapshot, a process) at the end of a scope.
-class HandleHolder {
-public:
-    explicit HandleHolder(HANDLE handle) : m_handle(handle) {}
-    ~HandleHolder() {
-        if (m_handle && m_handle != INVALID_HANDLE_VALUE)
-            CloseHandle(m_handle);
-    }
-    HandleHolder(const HandleHolder&) = delete;
-    HandleHolder& operator=(const HandleHolder&) = delete;
-    HANDLE get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
-
-// Closes a service control manager or service handle at the end of a scope.
-class ServiceHolder {
-public:
-    explicit ServiceHolder(SC_HANDLE handle) : m_handle(handle) {}
-    ~ServiceHolder() {
-        if (m_handle)
-            CloseServiceHandle(m_handle);
-    }
-    ServiceHolder(const ServiceHolder&) = delete;
-    ServiceHolder& operator=(const ServiceHolder&) = delete;
-    SC_HANDLE get() const { return m_handle; }
-
-private:
-    SC_HANDLE m_handle;
-};
 
 // A value item taken apart as the cleanup takes it: the root its full name begins with, the key
 // path up to the item's last '\\', and the value name after it (empty for a key's default

@@ -9,9 +9,7 @@
 #include <cstring>
 
 using engine_support::CopyText;
-using engine_support::HeapText;
 using engine_support::LastErrorOr;
-using engine_support::SearchHolder;
 
 namespace {
 
@@ -36,7 +34,7 @@ bool NextField(char** field, const char* end) {
 DWORD CUninstallEngine::FindFilesByValue(TSet& destination, char* data) {
     NormalizeEntry(data);
     WIN32_FIND_DATAA entry;
-    SearchHolder search(FindFirstFileA(data, &entry));
+    OwnedSearch search(FindFirstFileA(data, &entry));
     if (search.get() == INVALID_HANDLE_VALUE) {
         // Nothing to list: the text itself is the item (the plan drops it if it names nothing),
         // unless it is longer than any path the later steps can work with.
@@ -85,35 +83,26 @@ DWORD CUninstallEngine::FindFilesByDataMatch(TSet& destination, char* data) {
 
     TSet candidates;
     FindFilesByValue(candidates, folder);
-    char* candidate = nullptr;
-    for (DWORD walk = candidates.GetFirst(&candidate); walk == ERROR_SUCCESS;
-         walk = candidates.GetNext(&candidate)) {
+    candidates.ForEach([&](const char* candidate) {
         char listing[MAX_PATH];
         if (!JoinPath(listing, sizeof listing, candidate, "*"))
-            continue;
+            return;
         TSet entries;
         FindFilesByValue(entries, listing);
         TSet pending;
         pending.AddAll(patterns);
-        char* entry = nullptr;
-        for (DWORD next = entries.GetFirst(&entry); next == ERROR_SUCCESS;
-             next = entries.GetNext(&entry)) {
+        entries.ForEach([&](const char* entry) {
             // A candidate that cannot be listed leaves only the listing pattern itself; it has
             // no entries, so its '*' must not pass for an entry that satisfies a pattern.
             if (CompareNoCase(entry, listing) == 0)
-                continue;
+                return true;
             const char* name = PathFindFileNameA(entry);
-            char* pattern = nullptr;
-            DWORD step = pending.GetFirst(&pattern);
-            while (step == ERROR_SUCCESS) {
-                step = MatchWildcard(name, pattern) ? pending.RemoveCurrent(&pattern)
-                                                    : pending.GetNext(&pattern);
-            }
-            if (pending.IsEmpty()) {
-                destination.Add(candidate);
-                break;
-            }
-        }
-    }
+            pending.RemoveIf([name](const char* pattern) { return MatchWildcard(name, pattern); });
+            if (!pending.IsEmpty())
+                return true;
+            destination.Add(candidate);
+            return false;
+        });
+    });
     return ERROR_SUCCESS;
 }

@@ -152,9 +152,9 @@ DWORD CUninstallEngine::ExpandFolderMacro(TSet& destination, char* data, FileOpe
     profiles[userAt] = '\0';
     char pattern[MAX_PATH];
     WIN32_FIND_DATAA entry;
-    engine_support::SearchHolder search(JoinPath(pattern, sizeof pattern, profiles, "*")
-                                            ? FindFirstFileA(pattern, &entry)
-                                            : INVALID_HANDLE_VALUE);
+    OwnedSearch search(JoinPath(pattern, sizeof pattern, profiles, "*")
+                           ? FindFirstFileA(pattern, &entry)
+                           : INVALID_HANDLE_VALUE);
     if (search.get() == INVALID_HANDLE_VALUE)
         return DiscoverBothViews(destination, expanded, operation);
 

@@ -3,6 +3,7 @@
 #include "Zelm.h"
 
 #include "helpers/helper.h"
+#include "helpers/owned.h"
 #include "platform/crt/crt.h"
 #include "trace/trace.h"
 
@@ -40,13 +41,13 @@ void VersionText(const char* fileName, char* text) {
     DWORD size = GetFileVersionInfoSizeA(fileName, &handle);
     if (size == 0)
         return;
-    void* block = malloc(size);
+    OwnedBlock<void> block(malloc(size));
     if (!block)
         return;
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
-    if (GetFileVersionInfoA(fileName, 0, size, block) &&
-        VerQueryValueA(block, "\\", reinterpret_cast<LPVOID*>(&info), &length) && info &&
+    if (GetFileVersionInfoA(fileName, 0, size, block.get()) &&
+        VerQueryValueA(block.get(), "\\", reinterpret_cast<LPVOID*>(&info), &length) && info &&
         length >= sizeof(VS_FIXEDFILEINFO)) {
         const char* format =
             (info->dwFileFlags & VS_FF_DEBUG) ? "%d.%d.%d.%d DEBUG" : "%d.%d.%d.%d";
@@ -55,7 +56,6 @@ void VersionText(const char* fileName, char* text) {
                  static_cast<int>(HIWORD(info->dwFileVersionLS)),
                  static_cast<int>(LOWORD(info->dwFileVersionLS)));
     }
-    free(block);
 }
 
 // The file name after its last '\', cut before its last '.'.
@@ -104,7 +104,7 @@ bool OpenLogIn(const char* folder, const char* base, BOOL append) {
 }
 
 void WriteVersionLine(const char* base, const char* version) {
-    TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%s v.%s\n", base, version);
+    LogStepLine("%s v.%s\n", base, version);
 }
 
 } // namespace

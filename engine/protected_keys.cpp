@@ -7,6 +7,7 @@
 #include "path_pieces.h"
 
 #include "helpers/helper.h"
+#include "helpers/owned.h"
 #include "refusal_observer.h"
 #include "trace/trace.h"
 
@@ -256,14 +257,13 @@ bool IsProtectedKey(const char* keyText) {
 }
 
 bool IsLink(HKEY parent, const char* subKey) {
-    HKEY key = nullptr;
+    OwnedKey key;
     if (RegOpenKeyExA(parent, subKey, REG_OPTION_OPEN_LINK,
-                      KEY_QUERY_VALUE | wow64::NativeKeyView(), &key) != ERROR_SUCCESS)
+                      KEY_QUERY_VALUE | wow64::NativeKeyView(), key.out()) != ERROR_SUCCESS)
         return false;
     DWORD type = REG_NONE;
     DWORD size = 0;
-    LONG status = RegQueryValueExA(key, "SymbolicLinkValue", nullptr, &type, nullptr, &size);
-    RegCloseKey(key);
+    LONG status = RegQueryValueExA(key.get(), "SymbolicLinkValue", nullptr, &type, nullptr, &size);
     return (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) && type == REG_LINK;
 }
 
@@ -290,8 +290,7 @@ bool PassesThroughLink(HKEY root, const char* rootName, const char* keyPath) {
 }
 
 void LogProtectedKey(const char* keyText, const char* reason) {
-    TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d ProtectedKey: %s\n",
-               static_cast<int>(ERROR_ACCESS_DENIED), keyText);
+    LogStepLine("%04d ProtectedKey: %s\n", static_cast<int>(ERROR_ACCESS_DENIED), keyText);
     refusal_observer::Report("key", keyText, reason);
 }
 

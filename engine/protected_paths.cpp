@@ -300,8 +300,7 @@ bool ProtectedFolders::Contains(const std::string& canonical) const {
 }
 
 void LogProtectedPath(const char* path, const char* reason) {
-    TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d ProtectedPath: %s\n",
-               static_cast<int>(kRefusal), path);
+    LogStepLine("%04d ProtectedPath: %s\n", static_cast<int>(kRefusal), path);
     refusal_observer::Report("path", path, reason);
 }
 

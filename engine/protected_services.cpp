@@ -4,6 +4,7 @@
 
 #include "containers/TSet.h"
 #include "helpers/helper.h"
+#include "helpers/owned.h"
 #include "refusal_observer.h"
 #include "trace/trace.h"
 
@@ -101,7 +102,7 @@ bool IsInWindowsFolder(const char* path) {
 }
 
 bool RunsFromWindowsFolder(SC_HANDLE manager, const char* name) {
-    SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_CONFIG);
+    OwnedService service(OpenServiceA(manager, name, SERVICE_QUERY_CONFIG));
     if (!service)
         return true;
     // The documented largest answer is 8 KiB.
@@ -110,8 +111,7 @@ bool RunsFromWindowsFolder(SC_HANDLE manager, const char* name) {
         char bytes[8192];
     } buffer;
     DWORD needed = 0;
-    BOOL read = QueryServiceConfigA(service, &buffer.config, sizeof(buffer), &needed);
-    CloseServiceHandle(service);
+    BOOL read = QueryServiceConfigA(service.get(), &buffer.config, sizeof(buffer), &needed);
     if (!read || !buffer.config.lpBinaryPathName)
         return true;
     buffer.bytes[sizeof(buffer.bytes) - 1] = '\0';
@@ -119,8 +119,7 @@ bool RunsFromWindowsFolder(SC_HANDLE manager, const char* name) {
 }
 
 void LogProtectedService(const char* name) {
-    TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d ProtectedService: %s\n",
-               static_cast<int>(ERROR_ACCESS_DENIED), name);
+    LogStepLine("%04d ProtectedService: %s\n", static_cast<int>(ERROR_ACCESS_DENIED), name);
     refusal_observer::Report("service", name,
                              "a service or process of the system, or this program");
 }

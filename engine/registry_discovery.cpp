@@ -13,8 +13,6 @@
 #include <string>
 
 using engine_support::CopyText;
-using engine_support::HeapText;
-using engine_support::KeyHolder;
 using engine_support::LastErrorOr;
 
 namespace {
@@ -49,7 +47,7 @@ DWORD ReadStringValue(HKEY root, const char* subKey, const char* name, Allocatio
         subKey = "";
     // The key is opened in the native view (the shell's reader takes no view); the value is read
     // from the opened key, as the shell reads it (an expandable string comes expanded).
-    KeyHolder key;
+    OwnedKey key;
     if (RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE | wow64::NativeKeyView(), key.out()) !=
         ERROR_SUCCESS)
         return ERROR_SUCCESS;
@@ -179,7 +177,7 @@ DWORD CUninstallEngine::FindByValue(TSet& destination, char* data, bool keys) {
     if (!HasWildcards(lastName))
         return destination.Add(data);
 
-    KeyHolder key;
+    OwnedKey key;
     if (RegOpenKeyExA(root, subKey, 0, KEY_READ | wow64::NativeKeyView(), key.out()) !=
         ERROR_SUCCESS)
         return destination.Add(data);
@@ -221,25 +219,25 @@ namespace {
 template <class Locate>
 DWORD AddMatchingCandidates(TSet& destination, TSet& candidates, HKEY root, const char* dataPattern,
                             Locate locate) {
-    char* candidate = nullptr;
-    for (DWORD walk = candidates.GetFirst(&candidate); walk == ERROR_SUCCESS;
-         walk = candidates.GetNext(&candidate)) {
+    DWORD failure = ERROR_SUCCESS;
+    candidates.ForEach([&](char* candidate) {
         if (destination.Contains(candidate))
-            continue;
+            return true;
         char keyPath[MAX_PATH];
         const char* subKey = nullptr;
         const char* name = nullptr;
         if (!locate(candidate, &subKey, &name, keyPath))
-            continue;
+            return true;
         char* text = nullptr;
-        DWORD result = ReadStringValue(root, subKey, name, REPORT_INVALID_DATA, &text);
+        failure = ReadStringValue(root, subKey, name, REPORT_INVALID_DATA, &text);
         HeapText value(text);
-        if (result != ERROR_SUCCESS)
-            return result;
+        if (failure != ERROR_SUCCESS)
+            return false;
         if (text && MatchWildcard(text, dataPattern))
             destination.Add(candidate);
-    }
-    return ERROR_SUCCESS;
+        return true;
+    });
+    return failure;
 }
 
 } // namespace

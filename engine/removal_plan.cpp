@@ -16,10 +16,7 @@
 #include <string>
 
 using engine_support::CopyText;
-using engine_support::HeapText;
-using engine_support::KeyHolder;
 using engine_support::LastErrorOr;
-using engine_support::SearchHolder;
 
 namespace {
 
@@ -95,7 +92,7 @@ DWORD AddFolderTree(CUninstallEngine& engine, const char* folder, const char* sy
 
     WIN32_FIND_DATAA found;
     memset(&found, 0, sizeof(found));
-    SearchHolder search(FindFirstFileA(systemEntry.text, &found));
+    OwnedSearch search(FindFirstFileA(systemEntry.text, &found));
     if (search.get() == INVALID_HANDLE_VALUE)
         return 0;
     do {
@@ -141,7 +138,7 @@ bool KeepsItsText(const char* keyText) {
 // the key's plan text. The key is opened as a link, so that a registry link is seen rather than
 // followed: a link is neither planned nor entered, since what it leads to belongs to another key.
 DWORD AddKeyTree(CUninstallEngine& engine, HKEY parent, const char* name, char* keyText) {
-    KeyHolder key;
+    OwnedKey key;
     LONG opened = RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK,
                                 KEY_READ | wow64::NativeKeyView(), key.out());
     if (opened != ERROR_SUCCESS)
@@ -232,8 +229,7 @@ void FilterRegistryPlan(CUninstallEngine& engine) {
             refused =
                 protected_keys::IsProtectedKey(std::string(item, FindLastChar(item, '\\')).c_str());
         if (refused) {
-            TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d ProtectedValue: %s\n",
-                       static_cast<int>(ERROR_ACCESS_DENIED), item);
+            LogStepLine("%04d ProtectedValue: %s\n", static_cast<int>(ERROR_ACCESS_DENIED), item);
             refusal_observer::Report("value", item, "in a protected key, a root or behind a link");
             more = engine.m_planRegValues.RemoveCurrent(&item);
         } else {
@@ -253,17 +249,16 @@ void NoteExpanding(CPlanObserver* observer, const TSet& source, const char* item
 DWORD CUninstallEngine::LogPlanStep(DWORD result, const char* name) {
     int code = static_cast<int>(result);
     if (result != 0 && m_errorText)
-        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d %s: %s\n", code, name, m_errorText);
+        LogStepLine("%04d %s: %s\n", code, name, m_errorText);
     else if (strcmp(name, kServiceStep) == 0)
-        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d %s: %d services\n", code, name,
-                   static_cast<int>(m_planServices.Count()));
+        LogStepLine("%04d %s: %d services\n", code, name, static_cast<int>(m_planServices.Count()));
     else if (strcmp(name, kRegistryStep) == 0)
-        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d %s: %d keys, %d values\n", code, name,
-                   static_cast<int>(m_planRegKeys.Count()),
-                   static_cast<int>(m_planRegValues.Count()));
+        LogStepLine("%04d %s: %d keys, %d values\n", code, name,
+                    static_cast<int>(m_planRegKeys.Count()),
+                    static_cast<int>(m_planRegValues.Count()));
     else
-        TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d %s: %d files and folders\n", code, name,
-                   static_cast<int>(m_planFiles.Count()));
+        LogStepLine("%04d %s: %d files and folders\n", code, name,
+                    static_cast<int>(m_planFiles.Count()));
     return result;
 }
 

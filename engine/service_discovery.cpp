@@ -4,6 +4,7 @@
 
 #include "engine_support.h"
 #include "helpers/helper.h"
+#include "helpers/owned.h"
 #include "protected_services.h"
 
 #include <shlwapi.h>
@@ -12,9 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-using engine_support::HandleHolder;
 using engine_support::LastErrorOr;
-using engine_support::ServiceHolder;
 
 namespace {
 
@@ -45,7 +44,7 @@ DWORD CUninstallEngine::MatchInstalledServices(TSet& destination, const char* pa
     if (!HasWildcards(pattern))
         return destination.Add(pattern);
 
-    ServiceHolder manager(OpenSCManagerA(nullptr, nullptr, GENERIC_READ));
+    OwnedService manager(OpenSCManagerA(nullptr, nullptr, GENERIC_READ));
     if (!manager.get())
         return LastErrorOr(ERROR_ACCESS_DENIED);
 
@@ -78,10 +77,10 @@ DWORD CUninstallEngine::EnumServiceNames(SC_HANDLE manager, TSet& set) {
     if (needed == 0)
         return GetLastError();
 
-    void* buffer = malloc(static_cast<size_t>(needed) + SERVICE_LIST_SLACK);
+    OwnedBlock<void> buffer(malloc(static_cast<size_t>(needed) + SERVICE_LIST_SLACK));
     if (!buffer)
         return LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
-    ENUM_SERVICE_STATUSA* records = static_cast<ENUM_SERVICE_STATUSA*>(buffer);
+    ENUM_SERVICE_STATUSA* records = static_cast<ENUM_SERVICE_STATUSA*>(buffer.get());
     DWORD size = needed;
     returned = 0;
     resume = 0;
@@ -95,12 +94,11 @@ DWORD CUninstallEngine::EnumServiceNames(SC_HANDLE manager, TSet& set) {
     for (DWORD index = 0; index < returned; ++index)
         if (records[index].lpServiceName)
             set.Add(records[index].lpServiceName);
-    free(buffer);
     return 0;
 }
 
 DWORD CUninstallEngine::MatchRunningProcesses(TSet& destination, const char* pattern) {
-    HandleHolder snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    OwnedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (snapshot.get() == INVALID_HANDLE_VALUE)
         return LastErrorOr(ERROR_INVALID_HANDLE);
 

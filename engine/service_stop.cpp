@@ -2,83 +2,70 @@
 // processes by executable name elsewhere.
 #include "Zelm.h"
 
+#include "engine_support.h"
 #include "helpers/helper.h"
+#include "helpers/owned.h"
 #include "protected_services.h"
 
 #include <shlwapi.h>
 #include <tlhelp32.h>
 #include <winsvc.h>
 
-#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <utility>
+#include <vector>
 
 namespace {
+
+using engine_support::LastErrorOr;
 
 // How long the terminated processes of one wait group are given to end.
 const DWORD kTerminateWaitMs = 10000;
 // The pause after the wait, whatever the wait returned.
 const DWORD kAfterTerminatePauseMs = 1000;
 
-// The reason of the last failed call; never 0, so that a failure is never taken for success.
-DWORD LastErrorOf() {
-    DWORD error = GetLastError();
-    return error ? error : ERROR_CAN_NOT_COMPLETE;
-}
-
-// The handles of the processes that were sent the terminate request. Starts with one slot per
-// planned name and grows when more instances are running; owns and closes every handle.
+// The handles of the processes that were sent the terminate request; owns and closes every one.
 class TerminatedProcesses {
 public:
-    explicit TerminatedProcesses(unsigned slots) : m_handles(nullptr), m_count(0), m_capacity(0) {
-        if (slots > 0) {
-            m_handles = static_cast<HANDLE*>(calloc(slots, sizeof(HANDLE)));
-            if (m_handles)
-                m_capacity = slots;
+    explicit TerminatedProcesses(size_t expected) {
+        try {
+            m_handles.reserve(expected);
+        } catch (const std::bad_alloc&) {
+            // Keep() finds the room or does without.
         }
     }
     ~TerminatedProcesses() {
-        for (unsigned i = 0; i < m_count; ++i)
-            CloseHandle(m_handles[i]);
-        free(m_handles);
+        for (HANDLE process : m_handles)
+            CloseHandle(process);
     }
     TerminatedProcesses(const TerminatedProcesses&) = delete;
     TerminatedProcesses& operator=(const TerminatedProcesses&) = delete;
 
-    // Keeps the handle; false when no room could be made (the caller still owns it then).
-    bool Keep(HANDLE process) {
-        if (m_count == m_capacity && !Grow())
-            return false;
-        m_handles[m_count++] = process;
-        return true;
+    // Takes the handle over; without room to keep it, it is closed at once (the process is still
+    // ended, only not waited for).
+    void Keep(OwnedHandle process) {
+        try {
+            m_handles.push_back(process.get());
+            process.release();
+        } catch (const std::bad_alloc&) {
+        }
     }
 
     // The platform waits for at most MAXIMUM_WAIT_OBJECTS handles at once, so the handles are
     // waited for in groups of that size, each with the full time allowed.
     void WaitForAll(DWORD milliseconds) const {
-        for (unsigned first = 0; first < m_count; first += MAXIMUM_WAIT_OBJECTS) {
-            unsigned group = m_count - first;
+        for (size_t first = 0; first < m_handles.size(); first += MAXIMUM_WAIT_OBJECTS) {
+            size_t group = m_handles.size() - first;
             if (group > MAXIMUM_WAIT_OBJECTS)
                 group = MAXIMUM_WAIT_OBJECTS;
-            WaitForMultipleObjects(group, m_handles + first, TRUE, milliseconds);
+            WaitForMultipleObjects(static_cast<DWORD>(group), m_handles.data() + first, TRUE,
+                                   milliseconds);
         }
     }
 
 private:
-    bool Grow() {
-        unsigned capacity = m_capacity ? m_capacity * 2 : 8;
-        if (capacity <= m_capacity)
-            return false;
-        void* grown = realloc(m_handles, static_cast<size_t>(capacity) * sizeof(HANDLE));
-        if (!grown)
-            return false;
-        m_handles = static_cast<HANDLE*>(grown);
-        m_capacity = capacity;
-        return true;
-    }
-
-    HANDLE* m_handles;
-    unsigned m_count;
-    unsigned m_capacity;
+    std::vector<HANDLE> m_handles;
 };
 
 // Ends every running instance of a planned executable and keeps its handle for the wait.
@@ -95,13 +82,12 @@ void TerminateNamedProcesses(HANDLE snapshot, const TSet& names, TerminatedProce
         if (!name || !names.Contains(name) || entry.th32ProcessID == self ||
             protected_services::IsProtectedProcess(name))
             continue;
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        OwnedHandle process(
+            OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
         if (!process)
             continue;
-        TerminateProcess(process, 0xFFFFFFFF);
-        // Without room to keep it the process is still ended, only not waited for.
-        if (!terminated.Keep(process))
-            CloseHandle(process);
+        TerminateProcess(process.get(), 0xFFFFFFFF);
+        terminated.Keep(std::move(process));
     }
 }
 
@@ -114,44 +100,37 @@ DWORD CUninstallEngine::StopServices() {
 }
 
 DWORD CUninstallEngine::StopPlanServices() {
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    OwnedService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager)
-        return LastErrorOf();
+        return LastErrorOr(ERROR_CAN_NOT_COMPLETE);
 
     // One attempt; the stop requests go out with or without the lock.
-    SC_LOCK lock = LockServiceDatabase(manager);
+    SC_LOCK lock = LockServiceDatabase(manager.get());
 
-    char* name = nullptr;
-    for (DWORD status = m_planServices.GetFirst(&name); status == ERROR_SUCCESS;
-         status = m_planServices.GetNext(&name)) {
-        SC_HANDLE service = OpenServiceA(manager, name, SERVICE_ALL_ACCESS);
+    m_planServices.ForEach([&manager](const char* name) {
+        OwnedService service(OpenServiceA(manager.get(), name, SERVICE_ALL_ACCESS));
         if (!service)
-            continue;
+            return;
         SERVICE_STATUS state;
         memset(&state, 0, sizeof(state));
-        ControlService(service, SERVICE_CONTROL_STOP, &state);
-        CloseServiceHandle(service);
-    }
+        ControlService(service.get(), SERVICE_CONTROL_STOP, &state);
+    });
 
     if (lock)
         UnlockServiceDatabase(lock);
-    CloseServiceHandle(manager);
     return ERROR_SUCCESS;
 }
 
 DWORD CUninstallEngine::TerminateServiceProcesses() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return LastErrorOf();
+    OwnedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+        return LastErrorOr(ERROR_CAN_NOT_COMPLETE);
 
-    {
-        // The plan, not the remove list: what the ignore entries spare and what the plan step
-        // refused is never ended.
-        TerminatedProcesses terminated(m_planServices.Count());
-        TerminateNamedProcesses(snapshot, m_planServices, terminated);
-        terminated.WaitForAll(kTerminateWaitMs);
-        Sleep(kAfterTerminatePauseMs);
-    }
-    CloseHandle(snapshot);
+    // The plan, not the remove list: what the ignore entries spare and what the plan step
+    // refused is never ended.
+    TerminatedProcesses terminated(m_planServices.Count());
+    TerminateNamedProcesses(snapshot.get(), m_planServices, terminated);
+    terminated.WaitForAll(kTerminateWaitMs);
+    Sleep(kAfterTerminatePauseMs);
     return ERROR_SUCCESS;
 }

@@ -4,6 +4,7 @@
 #include "twin_locations.h"
 
 #include "helpers/helper.h"
+#include "helpers/owned.h"
 #include "platform/os/wow64.h"
 
 #include <windows.h>
@@ -134,9 +135,9 @@ std::vector<FolderPair> FolderPairs() {
     if (length > 0 && length < MAX_PATH && wow64::SystemWow64Folder(wow, MAX_PATH))
         pairs.push_back({Canonical(native), Canonical(wow), true});
 
-    HKEY key = nullptr;
+    OwnedKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFolderKey, 0, KEY_QUERY_VALUE | wow64::NativeKeyView(),
-                      &key) != ERROR_SUCCESS)
+                      key.out()) != ERROR_SUCCESS)
         return pairs;
     for (const auto& names : kFolderValues) {
         std::string folders[2];
@@ -144,8 +145,8 @@ std::vector<FolderPair> FolderPairs() {
             char folder[MAX_PATH] = "";
             DWORD type = 0;
             DWORD size = sizeof(folder) - 1;
-            if (RegQueryValueExA(key, names[side], nullptr, &type, reinterpret_cast<BYTE*>(folder),
-                                 &size) == ERROR_SUCCESS &&
+            if (RegQueryValueExA(key.get(), names[side], nullptr, &type,
+                                 reinterpret_cast<BYTE*>(folder), &size) == ERROR_SUCCESS &&
                 type == REG_SZ && size < sizeof(folder)) {
                 folder[size] = '\0';
                 folders[side] = Canonical(folder);
@@ -154,7 +155,6 @@ std::vector<FolderPair> FolderPairs() {
         if (!folders[0].empty() && !folders[1].empty() && folders[0] != folders[1])
             pairs.push_back({folders[0], folders[1], false});
     }
-    RegCloseKey(key);
     return pairs;
 }
 

@@ -5,6 +5,7 @@
 // break the network.
 #include "Zelm.h"
 
+#include "helpers/owned.h"
 #include "helpers/protocol_catalog.h"
 #include "platform/os/wow64.h"
 #include "trace/trace.h"
@@ -67,7 +68,8 @@ bool SameGuid(const GUID& a, const GUID& b) {
 void RemovePass(const CProtocolCatalog& catalog, bool catalog32, DWORD* failure) {
     const int count = catalog.GetCount();
     // 1 for a removed GUID, 2 for a failed one, per entry of the snapshot.
-    char* outcome = static_cast<char*>(calloc(static_cast<size_t>(count) + 1, 1));
+    HeapText outcomes(static_cast<char*>(calloc(static_cast<size_t>(count) + 1, 1)));
+    char* outcome = outcomes.get();
     for (int i = 0; i < count; ++i) {
         const WSAPROTOCOL_INFOW& entry = *catalog.GetEntry(i);
         if (entry.ProtocolChain.ChainLen == BASE_PROTOCOL)
@@ -88,13 +90,12 @@ void RemovePass(const CProtocolCatalog& catalog, bool catalog32, DWORD* failure)
         // Logged: every removal, and a failure unless its GUID was seen already in this pass.
         if ((removed && earlier != 1) || (!removed && earlier == 0)) {
             DWORD result = removed ? ERROR_SUCCESS : static_cast<DWORD>(error ? error : WSAEINVAL);
-            TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d DeinstallProvider: %s, %s, %s\n",
-                       static_cast<int>(result), texts.name, texts.guid, texts.path);
+            LogStepLine("%04d DeinstallProvider: %s, %s, %s\n", static_cast<int>(result),
+                        texts.name, texts.guid, texts.path);
             if (!removed && !*failure)
                 *failure = result;
         }
     }
-    free(outcome);
 }
 
 // True when the snapshot holds anything but base providers.
@@ -146,6 +147,6 @@ DWORD CUninstallEngine::ResetLspStack() {
     // A catalog that is not clean is the outcome to report first.
     if (result == ERROR_SUCCESS && IsCancelled())
         result = ERROR_CANCELLED;
-    TraceWrite(g_traceCategory, 0xFFFFFFFF, 0, "%04d ResetLspStack\n", static_cast<int>(result));
+    LogStepLine("%04d ResetLspStack\n", static_cast<int>(result));
     return result;
 }

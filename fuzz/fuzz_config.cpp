@@ -3,7 +3,7 @@
 // The input is the configuration file beside the program. A line ";9x" anywhere in it runs the
 // profile on the 9x family (process matching, immediate deletion) instead of the NT family.
 #include "engine/Zelm.h"
-#include "fake_dialog.h"
+#include "run_state.h"
 #include "sim/sim.h"
 #include "trace/trace_testing.h"
 
@@ -137,9 +137,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     {
         // The engine's sets and texts live for one input, as for one run of the program.
-        CUninstallDlg dialog;
+        TestRunState dialog;
         CUninstallEngine engine;
-        engine.SetDialog(&dialog);
+        engine.SetStateReader(&dialog);
         std::set<std::string> planned;
         bool sharedNamed = false;
         if (engine.CreateProfile() == 0 && engine.PopulateRemoveLists() == 0) {

@@ -2,6 +2,7 @@
 #include "helper.h"
 
 #include "char_step.h"
+#include "owned.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -24,9 +25,10 @@ void NormalizeEntry(char* text) {
     if (!text)
         return;
     size_t length = strlen(text);
-    char* work = static_cast<char*>(malloc(length + 1));
-    if (!work)
+    HeapText buffer(static_cast<char*>(malloc(length + 1)));
+    if (!buffer)
         return;
+    char* work = buffer.get();
 
     const char* start = text;
     while (*start == '"')
@@ -64,5 +66,4 @@ void NormalizeEntry(char* text) {
 
     UpperCase(work);
     memcpy(text, work, static_cast<size_t>(out - work) + 1);
-    free(work);
 }

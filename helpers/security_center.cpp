@@ -3,6 +3,7 @@
 #include "security_center.h"
 
 #include "helper.h"
+#include "owned.h"
 #include "security_center_ids.h"
 
 #include <oleauto.h>
@@ -18,8 +19,8 @@ const wchar_t kNamespace[] = L"\\\\.\\root\\SecurityCenter";
 
 // Deletes the instance whose object path `format` builds from the instance GUID's text.
 HRESULT DeleteProductInstance(const GUID& instance, const wchar_t* format) {
-    IWbemServices* services = nullptr;
-    HRESULT result = ConnectSecurityCenter(&services);
+    OwnedCom<IWbemServices> services;
+    HRESULT result = ConnectSecurityCenter(services.out());
     if (FAILED(result))
         return result;
     if (!services)
@@ -32,15 +33,12 @@ HRESULT DeleteProductInstance(const GUID& instance, const wchar_t* format) {
     wchar_t path[kObjectPathChars];
     int written = swprintf(path, kObjectPathChars, format, guidText);
     if (written > 0) {
-        BSTR objectPath = SysAllocString(path);
-        if (!objectPath) {
+        OwnedBstr objectPath(SysAllocString(path));
+        if (!objectPath)
             result = E_OUTOFMEMORY;
-        } else {
-            result = services->DeleteInstance(objectPath, 0, nullptr, nullptr);
-            SysFreeString(objectPath);
-        }
+        else
+            result = services.get()->DeleteInstance(objectPath.get(), 0, nullptr, nullptr);
     }
-    services->Release();
     return result;
 }
 
@@ -90,25 +88,20 @@ void SecurityCenterUninit() {
 }
 
 HRESULT ConnectSecurityCenter(IWbemServices** services) {
-    IWbemLocator* locator = nullptr;
+    OwnedCom<IWbemLocator> locator;
     HRESULT result =
         CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                         IID_IWbemLocator, reinterpret_cast<LPVOID*>(&locator));
+                         IID_IWbemLocator, reinterpret_cast<LPVOID*>(locator.out()));
     if (FAILED(result))
         return result;
     if (!locator)
         return E_POINTER;
 
-    BSTR name = SysAllocString(kNamespace);
-    if (!name) {
-        result = E_OUTOFMEMORY;
-    } else {
-        result =
-            locator->ConnectServer(name, nullptr, nullptr, nullptr, 0, nullptr, nullptr, services);
-        SysFreeString(name);
-    }
-    locator->Release();
-    return result;
+    OwnedBstr name(SysAllocString(kNamespace));
+    if (!name)
+        return E_OUTOFMEMORY;
+    return locator.get()->ConnectServer(name.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr,
+                                        services);
 }
 
 HRESULT DeleteAntiVirusProduct() {

@@ -2,6 +2,7 @@
 #include "helper.h"
 
 #include "char_step.h"
+#include "owned.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -104,10 +105,7 @@ bool Match(const char* t, const char* p) {
 bool MatchWildcard(const char* text, const char* pattern) {
     if (!text || !pattern)
         return false;
-    char* t = UpperCopy(text);
-    char* p = UpperCopy(pattern);
-    bool matched = t && p && Match(t, p);
-    free(t);
-    free(p);
-    return matched;
+    HeapText t(UpperCopy(text));
+    HeapText p(UpperCopy(pattern));
+    return t && p && Match(t.get(), p.get());
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdarg>
 #include <cstdio>
 
 #if defined(__GNUC__)
@@ -17,6 +18,11 @@ extern const char* g_traceCategory;
 
 void TraceWrite(const char* category, unsigned int mask, int level, const char* format, ...)
     KV_PRINTF_FORMAT(4, 5);
+void TraceWriteV(const char* category, unsigned int mask, int level, const char* format,
+                 va_list arguments) KV_PRINTF_FORMAT(4, 0);
+// One line of the run's log ("%04d Step: ..." as the steps write them): the program's category,
+// every mask bit, level 0, so that no trace setting can keep it out of the log.
+void LogStepLine(const char* format, ...) KV_PRINTF_FORMAT(1, 2);
 void TraceSetOptions(unsigned int mask, int highestLevel, int dateTime, int threadId);
 void TraceOpenLog(const char* name, const char* mode);
 FILE* TraceGetLog();

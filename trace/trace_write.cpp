@@ -45,6 +45,21 @@ const char* FormatWithSuffix(const char* format, char* work, size_t workSize) {
 } // namespace
 
 void TraceWrite(const char* category, unsigned int mask, int level, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    TraceWriteV(category, mask, level, format, arguments);
+    va_end(arguments);
+}
+
+void LogStepLine(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    TraceWriteV(g_traceCategory, 0xFFFFFFFF, 0, format, arguments);
+    va_end(arguments);
+}
+
+void TraceWriteV(const char* category, unsigned int mask, int level, const char* format,
+                 va_list arguments) {
     if (SettingsRereadDue())
         TraceReadSettings();
     if (!format || !MessagePasses(category, mask, level))
@@ -56,10 +71,7 @@ void TraceWrite(const char* category, unsigned int mask, int level, const char* 
         TraceWriteIndent();
     char work[TRACE_WORK_FORMAT_SIZE];
     const char* effective = FormatWithSuffix(format, work, sizeof(work));
-    va_list arguments;
-    va_start(arguments, format);
     TraceFormatLineV(effective, arguments);
-    va_end(arguments);
     TraceEmit();
     TraceUnlock();
 }

@@ -3,7 +3,7 @@
 
 #include "check.h"
 #include "engine/Zelm.h"
-#include "fake_dialog.h"
+#include "run_state.h"
 #include "sim/sim.h"
 #include "trace/trace_testing.h"
 
@@ -30,9 +30,9 @@ protected:
 
     // The plan the GUI's own sequence builds from the profile beside the program: kind and item.
     static std::set<std::string> GuiPlan() {
-        CUninstallDlg dialog;
+        TestRunState dialog;
         CUninstallEngine engine;
-        engine.SetDialog(&dialog);
+        engine.SetStateReader(&dialog);
         std::set<std::string> plan;
         if (engine.CreateProfile() != 0 || engine.PopulateRemoveLists() != 0)
             return plan;

@@ -196,9 +196,9 @@ TEST_F(SnapshotDiffTest, AfterTheRemovalAndARestartOnlyListedResidueIsLeft) {
     ASSERT_EQ(companion::CHECK_CLEAN, report.status);
 
     // Kelvane's stages, as the worker runs them, then the restart.
-    CUninstallDlg dialog;
+    TestRunState dialog;
     CUninstallEngine engine;
-    engine.SetDialog(&dialog);
+    engine.SetStateReader(&dialog);
     ASSERT_EQ(0u, engine.CreateProfile());
     ASSERT_EQ(0u, engine.PopulateRemoveLists());
     ASSERT_EQ(0u, engine.ResetLspStack());

@@ -170,10 +170,10 @@ TEST_F(ConfigFileTest, CancelInASectionReportsTheLineInTheBuffer) {
     for (const Case& test : cases) {
         SCOPED_TRACE(test.read);
         TraceResetForTests();
-        CUninstallDlg stand_in;
+        TestRunState stand_in;
         stand_in.m_cancelFromRead = test.read;
         CUninstallEngine fresh;
-        fresh.SetDialog(&stand_in);
+        fresh.SetStateReader(&stand_in);
         WriteProfile(service + kOtherSections);
         EXPECT_EQ(static_cast<DWORD>(ERROR_CANCELLED), fresh.CreateProfile());
         EXPECT_EQ(test.read, stand_in.m_stateReads.load());
@@ -327,7 +327,7 @@ TEST_F(ConfigFileTest, LongLineIsNeverSplitIntoTwo) {
     const std::string cut = std::string(359 - key.size(), 'N');
     WriteProfile("[service 1]\n" + key + cut + "\",\"*TAIL\n" + key + "NEXT\n");
     CUninstallEngine fresh;
-    fresh.SetDialog(&dialog);
+    fresh.SetStateReader(&dialog);
     EXPECT_EQ(0u, fresh.InitConfigFile());
     EXPECT_EQ(1610u, fresh.InitRemoveServiceList());
     EXPECT_TRUE(fresh.m_removeServices.IsEmpty());

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "engine/Zelm.h"
-#include "fake_dialog.h"
+#include "run_state.h"
 #include "sim/sim.h"
 #include "trace/trace_testing.h"
 
@@ -25,7 +25,7 @@ protected:
         sim::Reset();
         sim::SetModulePath(kProgram);
         sim::AddFolder("C:\\Tools");
-        engine.SetDialog(&dialog);
+        engine.SetStateReader(&dialog);
     }
     void TearDown() override { TraceResetForTests(); }
 
@@ -64,7 +64,7 @@ protected:
     void CancelFromRead(int read) { dialog.m_cancelFromRead = read; }
     int StateReads() const { return dialog.m_stateReads.load(); }
 
-    CUninstallDlg dialog;
+    TestRunState dialog;
     CUninstallEngine engine;
 };
 

@@ -7,7 +7,7 @@
 #include "property_machine.h"
 
 #include "engine/Zelm.h"
-#include "fake_dialog.h"
+#include "run_state.h"
 #include "helpers/helper.h"
 #include "trace/trace_testing.h"
 
@@ -174,9 +174,9 @@ Run Execute(Random& random, bool win9x, std::string* profileText) {
     run.locked = UpperSet(machine.locked);
     run.before = TakeSnapshot();
     {
-        CUninstallDlg dialog;
+        TestRunState dialog;
         CUninstallEngine engine;
-        engine.SetDialog(&dialog);
+        engine.SetStateReader(&dialog);
         run.profileResult = engine.CreateProfile();
         if (run.profileResult == 0) {
             // The stages in the worker's order; each must succeed when nobody cancels.
@@ -659,9 +659,9 @@ TEST(EnginePropertyTest, EntryNamedThroughALinkLeavesWhatTheLinkLeadsTo) {
                  "Suite\\Documents\\\\Data\n"
                  "remove=FILE_NAME,BY_VALUE,C:\\Program Files\\Example Suite\\Documents\\*\n");
     {
-        CUninstallDlg dialog;
+        TestRunState dialog;
         CUninstallEngine engine;
-        engine.SetDialog(&dialog);
+        engine.SetStateReader(&dialog);
         ASSERT_EQ(0u, engine.CreateProfile());
         ASSERT_EQ(0u, engine.PopulateRemoveLists());
         EXPECT_TRUE(engine.m_planFiles.IsEmpty());
@@ -771,9 +771,9 @@ TEST(EnginePropertyTest, NoSpellingOfAProtectedPlacePlansIt) {
         SCOPED_TRACE("case " + std::to_string(index) + " of seed " + std::to_string(seed) +
                      "; profile:\n" + profile);
 
-        CUninstallDlg dialog;
+        TestRunState dialog;
         CUninstallEngine engine;
-        engine.SetDialog(&dialog);
+        engine.SetStateReader(&dialog);
         DWORD result = engine.CreateProfile();
         if (result == 0)
             result = engine.PopulateRemoveLists();

@@ -288,7 +288,7 @@ TEST_F(ProtectedPathsTest, AccentedLettersFoldAlikeInPlanIgnoreAndProtection) {
     // 0x83 0x61 is one character whose trail byte reads as 'a'.
     sim::AddFile("C:\\Vendor\\\x83\x61\\x.txt");
     CUninstallEngine fresh;
-    fresh.SetDialog(&dialog);
+    fresh.SetStateReader(&dialog);
     fresh.m_removeFiles.Add("C:\\VENDOR");
     ASSERT_EQ(0u, fresh.PopulateRemoveFileList());
     EXPECT_EQ((Lines{"C:\\VENDOR", "C:\\VENDOR\\\x83\x61", "C:\\VENDOR\\\x83\x61\\X.TXT"}),

@@ -256,10 +256,10 @@ TEST_F(RemovalPlanTest, CancelAtEveryPollingPointStopsTheStepItFallsIn) {
         sim::AddFile("C:\\F1\\inner.txt");
         sim::AddFile("C:\\F2");
         OpenLogFile(nullptr, FALSE, nullptr);
-        CUninstallDlg stand_in;
+        TestRunState stand_in;
         stand_in.m_cancelFromRead = read;
         CUninstallEngine fresh;
-        fresh.SetDialog(&stand_in);
+        fresh.SetStateReader(&stand_in);
         fresh.m_removeServices.Add("S1");
         fresh.m_removeServices.Add("S2");
         fresh.m_removeRegKeys.Add("HKEY_CURRENT_USER\\SOFTWARE\\KV");

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "engine/Zelm.h"
-#include "fake_dialog.h"
+#include "run_state.h"
 #include "sim/sim.h"
 #include "trace/trace_testing.h"
 
@@ -20,7 +20,7 @@ protected:
         // without the date-time column.
         TraceResetForTests();
         sim::Reset();
-        m_engine.SetDialog(&m_dialog);
+        m_engine.SetStateReader(&m_dialog);
     }
     void TearDown() override { TraceResetForTests(); }
 
@@ -31,7 +31,7 @@ protected:
 
     static std::string Log() { return sim::DebugOutput(); }
 
-    CUninstallDlg m_dialog;
+    TestRunState m_dialog;
     CUninstallEngine m_engine;
 };
 

@@ -3,7 +3,7 @@
 // and the log compared with what the installation holds.
 #include "contract.h"
 #include "engine/Zelm.h"
-#include "fake_dialog.h"
+#include "run_state.h"
 #include "platform/crt/crt.h"
 #include "trace/trace_testing.h"
 
@@ -117,7 +117,7 @@ protected:
         m_install = contract::Scratch() + "\\Program Files\\Kelvane Sample";
         m_data = contract::Scratch() + "\\Data\\Kelvane Sample";
         BuildInstallation();
-        m_engine.SetDialog(&m_dialog);
+        m_engine.SetStateReader(&m_dialog);
     }
     void TearDown() override {
         TraceResetForTests();
@@ -191,7 +191,7 @@ protected:
     std::string m_log;
     std::string m_install;
     std::string m_data;
-    CUninstallDlg m_dialog;
+    TestRunState m_dialog;
     CUninstallEngine m_engine;
 };
 
@@ -201,7 +201,7 @@ TEST_F(PlanIntegrationTest, SampleInstallationBecomesThePlanAndTheLog) {
     {
         DeleteFileA(m_profile.c_str());
         CUninstallEngine first;
-        first.SetDialog(&m_dialog);
+        first.SetStateReader(&m_dialog);
         EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), first.CreateProfile());
         TraceResetForTests();
         Names lines = LogLines(m_log);

@@ -5,7 +5,7 @@
 #include "contract.h"
 #include "engine/Zelm.h"
 #include "helpers/helper.h"
-#include "fake_dialog.h"
+#include "run_state.h"
 #include "trace/trace_testing.h"
 
 #include <shlobj.h>
@@ -83,7 +83,7 @@ protected:
         contract::Test::SetUp();
         TraceResetForTests();
         SHDeleteKeyA(HKEY_CURRENT_USER, kTestKey);
-        m_engine.SetDialog(&m_dialog);
+        m_engine.SetStateReader(&m_dialog);
         // The log goes to this process's own folder: the folder beside the test program is
         // shared by every test process.
         OpenLogFile(nullptr, FALSE, contract::Scratch().c_str());
@@ -113,7 +113,7 @@ protected:
         ASSERT_TRUE(m_engine.m_removeFiles.Contains(canonical.c_str())) << path;
     }
 
-    CUninstallDlg m_dialog;
+    TestRunState m_dialog;
     CUninstallEngine m_engine;
     std::string m_log;
 };

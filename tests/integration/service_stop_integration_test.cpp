@@ -3,7 +3,7 @@
 // left running.
 #include "contract.h"
 #include "engine/Zelm.h"
-#include "fake_dialog.h"
+#include "run_state.h"
 
 #include <winsvc.h>
 
@@ -44,7 +44,7 @@ protected:
         stopped = Install(kStopped);
         kept = Install(kKept);
         ASSERT_TRUE(stopped && kept) << GetLastError();
-        engine.SetDialog(&dialog);
+        engine.SetStateReader(&dialog);
     }
 
     void TearDown() override {
@@ -81,7 +81,7 @@ protected:
     SC_HANDLE manager = nullptr;
     SC_HANDLE stopped = nullptr;
     SC_HANDLE kept = nullptr;
-    CUninstallDlg dialog;
+    TestRunState dialog;
     CUninstallEngine engine;
 };
 
