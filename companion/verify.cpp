@@ -436,8 +436,18 @@ void PrintVerification(const Verification& verification, FILE* out) {
         if (!part.second)
             continue;
         fprintf(out, "%s: %u\n", part.first, static_cast<unsigned>(part.second->size()));
-        for (const Finding& finding : *part.second)
-            fprintf(out, "  %s (%s)\n", finding.what.c_str(), finding.reason.c_str());
+        // What lies beneath a place left on purpose is counted per place, not listed.
+        std::map<std::string, unsigned> leftOnPurpose;
+        for (const Finding& finding : *part.second) {
+            if (part.second == &verification.residue &&
+                finding.reason.compare(0, 8, "beneath ") == 0)
+                ++leftOnPurpose[finding.reason];
+            else
+                fprintf(out, "  %s (%s)\n", finding.what.c_str(), finding.reason.c_str());
+        }
+        for (const auto& place : leftOnPurpose)
+            fprintf(out, "  %u item%s %s\n", place.second, place.second == 1 ? "" : "s",
+                    place.first.c_str());
     }
     if (verification.logChecked) {
         fprintf(out, "log: refusals of protected locations: %u\n",
