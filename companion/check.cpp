@@ -184,8 +184,10 @@ CheckReport CheckProfile(const char* profilePath) {
     const ProfileLoader* loaders = ProfileLoaders(&count);
     for (size_t i = 0; i < count; ++i) {
         result = (engine.*loaders[i].load)();
-        if (result == 0)
+        if (result == 0) {
+            report.lists.emplace_back(loaders[i].name, (engine.*loaders[i].set).Count());
             continue;
+        }
         SectionProblem problem;
         problem.section = SectionOf(engine, loaders[i].set);
         problem.result = result;

@@ -62,6 +62,9 @@ struct CheckReport {
     std::vector<PlannedItem> plan;
     std::vector<SparedItem> spared;
     std::vector<RefusedItem> refused;
+    // The size of each profile list that was read, under the log's name for its loader
+    // ("InitRemoveFileList"), in the order a run reads them.
+    std::vector<std::pair<std::string, size_t>> lists;
 
     size_t Count(const char* kind) const;
 };

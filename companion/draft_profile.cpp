@@ -140,10 +140,6 @@ void DraftValue(Draft& draft, const Snapshot& before, const Snapshot& after, con
     std::string reason = CommentReason(after, record);
     if (!reason.empty())
         draft.Note(reason + ": " + key + " value \"" + name + "\"");
-    else if (name.empty())
-        // One trailing separator is dropped when the entry is read: the second one names the
-        // key's default value.
-        draft.values.push_back("remove=REG_VALUE,BY_VALUE," + key + "\\\\");
     else
         draft.values.push_back("remove=REG_VALUE,BY_VALUE," + key + "\\" + name);
 }
@@ -179,6 +175,12 @@ std::string CommentReason(const Snapshot& after, const Record& record) {
     if (record.kind == 'V' &&
         (!Expressible(record.fields[1]) || record.fields[1].find('\\') != std::string::npos))
         return "a value name the format cannot name";
+    // An entry's text is normalised twice on its way to a value item (when the line is read and
+    // when the value is looked up), and each pass drops a trailing separator: "KEY\\" names the
+    // value called like the key's last name in its parent key, never the default value.
+    if (record.kind == 'V' && record.fields[1].empty())
+        return "a key's default value (the format names it only with its key, or with a * "
+               "pattern that takes every value of the key)";
     return "";
 }
 

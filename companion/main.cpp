@@ -24,14 +24,18 @@ const char kUsage[] =
     "usage: kvprofile check [PROFILE] [--json]\n"
     "       kvprofile snapshot FILE\n"
     "       kvprofile diff BEFORE AFTER [--profile OUT.cfg]\n"
-    "       kvprofile verify PROFILE BEFORE AFTER [FINAL] [--save-plan PLAN]\n"
-    "       kvprofile verify --plan PLAN BEFORE AFTER FINAL\n"
+    "       kvprofile verify PROFILE BEFORE AFTER [FINAL] [--save-plan PLAN] [OPTIONS]\n"
+    "       kvprofile verify --plan PLAN BEFORE AFTER FINAL [OPTIONS]\n"
+    "       verify OPTIONS: --ran RAN  --log LOG  --leave FOLDER-OR-KEY (repeatable)\n"
     "check: without PROFILE, Kelvane.cfg beside this program. Exit 0 clean, 1 errors, 2 could "
     "not run.\n"
     "verify: the profile's plan is what appeared from BEFORE to AFTER; with FINAL (taken after\n"
     "Kelvane's run and a restart), nothing planned is left and nothing else is gone. Save the\n"
-    "plan before the run (--save-plan) and prove the removal with it (--plan). Exit 0 passed,\n"
-    "1 failed, 2 could not run.\n";
+    "plan before the run (--save-plan) and prove the removal with it (--plan). --ran: a snapshot\n"
+    "taken right after the run, before the restart (planned services must be stopped); --log:\n"
+    "the run's log (every step's line with this plan's counts); --leave: what the installation\n"
+    "added beneath it is residue the profile leaves on purpose. Exit 0 passed, 1 failed, 2 could\n"
+    "not run.\n";
 
 int Usage() {
     fputs(kUsage, stderr);
@@ -118,12 +122,23 @@ int DiffCommand(int argc, char** argv) {
 int VerifyCommand(int argc, char** argv) {
     const char* planFile = nullptr;
     const char* savePlan = nullptr;
+    const char* ranFile = nullptr;
+    const char* logFile = nullptr;
+    LeftOnPurpose left;
     std::vector<const char*> names;
     for (int i = 2; i < argc; ++i) {
         if (strcmp(argv[i], "--plan") == 0 && i + 1 < argc)
             planFile = argv[++i];
         else if (strcmp(argv[i], "--save-plan") == 0 && i + 1 < argc)
             savePlan = argv[++i];
+        else if (strcmp(argv[i], "--ran") == 0 && i + 1 < argc)
+            ranFile = argv[++i];
+        else if (strcmp(argv[i], "--log") == 0 && i + 1 < argc)
+            logFile = argv[++i];
+        else if (strcmp(argv[i], "--leave") == 0 && i + 1 < argc && argv[i + 1][0] != '\0')
+            left.push_back(argv[++i]);
+        else if (argv[i][0] == '-' && argv[i][1] == '-')
+            return Usage();
         else
             names.push_back(argv[i]);
     }
@@ -131,12 +146,16 @@ int VerifyCommand(int argc, char** argv) {
     size_t first = planFile ? 0 : 1;
     if (names.size() < first + 2 || names.size() > first + 3)
         return Usage();
-    Snapshot before, after, final;
+    Snapshot before, after, final, ran;
     std::string problem;
     bool withFinal = names.size() == first + 3;
+    // The run's snapshot and log belong to a removal's proof.
+    if ((ranFile || logFile) && !withFinal)
+        return Usage();
     if (!LoadSnapshot(names[first], &before, &problem) ||
         !LoadSnapshot(names[first + 1], &after, &problem) ||
-        (withFinal && !LoadSnapshot(names[first + 2], &final, &problem))) {
+        (withFinal && !LoadSnapshot(names[first + 2], &final, &problem)) ||
+        (ranFile && !LoadSnapshot(ranFile, &ran, &problem))) {
         fprintf(stderr, "kvprofile: %s\n", problem.c_str());
         return CHECK_FAILED;
     }
@@ -157,9 +176,15 @@ int VerifyCommand(int argc, char** argv) {
         fprintf(stderr, "kvprofile: cannot write %s\n", savePlan);
         return CHECK_FAILED;
     }
-    Verification verification = VerifyPlan(report, before, after);
+    Verification verification = VerifyPlan(report, before, after, left);
     if (withFinal)
-        VerifyRemoval(report, before, after, final, &verification);
+        VerifyRemoval(report, before, after, final, &verification, left);
+    if (ranFile)
+        VerifyRun(report, after, ran, &verification);
+    if (logFile && !VerifyLog(report, logFile, &verification)) {
+        fprintf(stderr, "kvprofile: cannot read %s\n", logFile);
+        return CHECK_FAILED;
+    }
     PrintVerification(verification, stdout);
     return verification.Passed() ? 0 : 1;
 }

@@ -11,6 +11,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cstring>
 
 using namespace companiontest;
 using companion::Difference;
@@ -23,6 +24,8 @@ const char kAfter[] = "C:\\Snapshots\\after.txt";
 const char kDraft[] = "C:\\Tools\\Kelvane.cfg";
 const char kRun[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kSuiteKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite";
+const char kSharedKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Shared Tools";
+const char kLog[] = "C:\\Tools\\Kelvane.log";
 const char kOddName[] = "Odd\tName 100%\n";
 
 class SnapshotDiffTest : public CompanionTest {
@@ -32,6 +35,7 @@ protected:
         sim::AddFolder("C:\\Snapshots");
         sim::SetString(kRun, "Existing", "old.exe");
         sim::SetString(kRun, "Gone", "gone.exe");
+        sim::SetString(kSharedKey, "Owner", "other");
         sim::AddFile("C:\\Program Files\\Other\\other.exe");
         sim::AddService({"OldSvc"});
     }
@@ -50,6 +54,8 @@ protected:
                        "C:\\Program Files\\Example");
         sim::SetString(kSuiteKey, kOddName, "line\tone\nline two");
         sim::SetString(kRun, "ExampleTray", "tray.exe");
+        // The default value of a key that was there before.
+        sim::SetString(kSharedKey, "", "Example Suite");
         // Beneath keys the engine never removes, the draft names what is new on its own.
         sim::SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Installer\\Products\\5A4B",
                        "ProductName", "Example Suite");
@@ -158,7 +164,13 @@ TEST_F(SnapshotDiffTest, DraftProfileRemovesWhatAppearedAndItsPlanIsTheDiff) {
     for (const char* note : {"; installer's cached package (",
                              "uninstaller removes it, a profile leaves it): C:\\WINDOWS\\Installer",
                              "; Winsock entry (Kelvane takes", "): {11223344-", "; changed value ",
-                             "; disappeared value "})
+                             "; disappeared value ",
+                             // The format has no entry for the default value of a key that was
+                             // there before: "KEY\\\\" would name the value "Shared Tools" of
+                             // HKEY_LOCAL_MACHINE\SOFTWARE.
+                             "; a key's default value (the format names it only with its key",
+                             "every value of the key): HKEY_LOCAL_MACHINE\\SOFTWARE\\Shared Tools "
+                             "value \"\""})
         EXPECT_NE(std::string::npos, draft.find(note)) << note;
 
     // The loop's proof: the draft checks clean, and its plan is exactly what appeared (the
@@ -220,7 +232,8 @@ TEST_F(SnapshotDiffTest, AfterTheRemovalAndARestartOnlyListedResidueIsLeft) {
             "folder C:\\WINDOWS\\Installer", "key HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes",
             "key HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Installer",
             "key HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Installer\\Products",
-            std::string("value ") + kRun + "\\Gone", std::string("value ") + kRun + "\\Existing"}),
+            std::string("value ") + kSharedKey + "\\", std::string("value ") + kRun + "\\Gone",
+            std::string("value ") + kRun + "\\Existing"}),
         residue);
 
     // A removal that took something else, or left something planned, fails, naming it.
@@ -238,6 +251,105 @@ TEST_F(SnapshotDiffTest, AfterTheRemovalAndARestartOnlyListedResidueIsLeft) {
     EXPECT_EQ((std::vector<std::string>{"folder C:\\Program Files\\Example Suite",
                                         "file C:\\Program Files\\Example Suite\\ReadMe.txt"}),
               left);
+}
+
+TEST_F(SnapshotDiffTest, SparedItemsOutliveTheRemovalAndTheLogHoldsThePlansCounts) {
+    InstallBetweenSnapshots(false);
+    // The draft with one ignore entry more (it lands in the last section, [file 1]).
+    sim::AddFile(kDraft, companion::DraftProfile(before, after, difference) +
+                             "ignore=FILE_NAME,BY_VALUE,C:\\Program Files\\Example Suite\\Bin\n");
+    companion::CheckReport checked = companion::CheckProfile(kDraft);
+    ASSERT_EQ(companion::CHECK_CLEAN, checked.status);
+    // The proof after the run works from the plan saved before it.
+    const char kPlan[] = "C:\\Snapshots\\plan.txt";
+    ASSERT_TRUE(companion::SavePlan(checked, kPlan));
+    companion::CheckReport report;
+    std::string problem;
+    ASSERT_TRUE(companion::LoadPlan(kPlan, &report, &problem)) << problem;
+    ASSERT_EQ(8u, checked.lists.size());
+    EXPECT_EQ(checked.lists, report.lists);
+    ASSERT_EQ(checked.spared.size(), report.spared.size());
+
+    auto whats = [](const std::vector<companion::Finding>& findings) {
+        std::vector<std::string> names;
+        for (const companion::Finding& finding : findings)
+            names.push_back(finding.what);
+        return names;
+    };
+    const std::vector<std::string> spared = {"folder C:\\Program Files\\Example Suite\\Bin",
+                                             "file C:\\Program Files\\Example Suite\\Bin\\App.exe"};
+    companion::Verification verification = companion::VerifyPlan(report, before, after);
+    EXPECT_TRUE(verification.installedButNotPlanned.empty());
+    EXPECT_EQ(spared, whats(verification.spared));
+
+    CUninstallDlg dialog;
+    CUninstallEngine engine;
+    engine.SetDialog(&dialog);
+    ASSERT_EQ(0u, engine.CreateProfile());
+    ASSERT_EQ(0u, engine.PopulateRemoveLists());
+    ASSERT_EQ(0u, engine.ResetLspStack());
+    ASSERT_EQ(0u, engine.CleanupFiles());
+    ASSERT_EQ(0u, engine.CleanupRegValues());
+    ASSERT_EQ(0u, engine.CleanupRegKeys());
+    const char kRan[] = "C:\\Snapshots\\ran.txt";
+    ASSERT_EQ(0u, companion::TakeSnapshot(kRan, nullptr));
+    sim::Restart();
+    const char kFinal[] = "C:\\Snapshots\\final.txt";
+    ASSERT_EQ(0u, companion::TakeSnapshot(kFinal, nullptr));
+
+    // The program folder stays because it holds what was spared: residue, not a failure.
+    companion::VerifyRemoval(report, before, after, Load(kFinal), &verification);
+    companion::VerifyRun(report, after, Load(kRan), &verification);
+    ASSERT_TRUE(companion::VerifyLog(report, kLog, &verification));
+    EXPECT_TRUE(verification.Passed());
+    EXPECT_TRUE(verification.logProblems.empty()) << verification.logProblems[0].what;
+    EXPECT_EQ(spared, whats(verification.spared));
+    bool kept = false;
+    for (const companion::Finding& finding : verification.residue)
+        kept = kept || (finding.what == "folder C:\\Program Files\\Example Suite" &&
+                        finding.reason == "planned, kept: it still holds " + spared[0]);
+    EXPECT_TRUE(kept);
+
+    // A removal that took a spared file fails, naming it.
+    DeleteFileA("C:\\Program Files\\Example Suite\\Bin\\App.exe");
+    ASSERT_EQ(0u, companion::TakeSnapshot(kFinal, nullptr));
+    verification = companion::VerifyPlan(report, before, after);
+    companion::VerifyRemoval(report, before, after, Load(kFinal), &verification);
+    EXPECT_FALSE(verification.Passed());
+    EXPECT_EQ(std::vector<std::string>{spared[1]}, whats(verification.sparedGone));
+
+    // A log whose counts are not the plan's, or that ends early, fails, naming the line.
+    std::string log = sim::FileContent(kLog);
+    size_t files = log.find("CleanupFiles: ");
+    ASSERT_NE(std::string::npos, files);
+    std::string wrongCount = log;
+    wrongCount.insert(files + strlen("CleanupFiles: "), "1");
+    std::string shortened = log.substr(0, log.find("\n", files) + 1);
+    for (const std::string& text : {wrongCount, shortened}) {
+        const char kOther[] = "C:\\Snapshots\\other.log";
+        sim::AddFile(kOther, text);
+        verification = companion::Verification();
+        ASSERT_TRUE(companion::VerifyLog(report, kOther, &verification));
+        ASSERT_EQ(text == shortened ? 2u : 1u, verification.logProblems.size());
+        EXPECT_NE(std::string::npos, verification.logProblems[0].what.find(
+                                         text == shortened ? "CleanupRegValues" : "CleanupFiles"));
+        EXPECT_FALSE(verification.Passed());
+    }
+
+    // A planned service that was running after the installation must not run after the run.
+    sim::AddFile("C:\\Snapshots\\running.txt",
+                 "KVSNAPSHOT\t1\nS\tExampleSvc\t3\t4\tC:\\Svc\\svc.exe\n");
+    sim::AddFile("C:\\Snapshots\\stopped.txt",
+                 "KVSNAPSHOT\t1\nS\tExampleSvc\t3\t1\tC:\\Svc\\svc.exe\n");
+    companion::CheckReport withService;
+    withService.plan.push_back({"service", "EXAMPLESVC", 1});
+    Snapshot running = Load("C:\\Snapshots\\running.txt");
+    verification = companion::Verification();
+    companion::VerifyRun(withService, running, Load("C:\\Snapshots\\stopped.txt"), &verification);
+    EXPECT_TRUE(verification.Passed());
+    companion::VerifyRun(withService, running, running, &verification);
+    EXPECT_EQ(std::vector<std::string>{"service EXAMPLESVC"}, whats(verification.notStopped));
+    EXPECT_FALSE(verification.Passed());
 }
 
 TEST_F(SnapshotDiffTest, AFileThatIsNotASnapshotIsRefused) {

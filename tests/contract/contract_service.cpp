@@ -1,12 +1,16 @@
 // A minimal Win32 service for the contract tests (Windows builds only): it reports running and
-// ends when it receives the stop control.
+// ends when it receives the stop control, or by itself after 60 s (or after the number of seconds
+// given as its first argument, at most one hour).
 #include <windows.h>
 #include <winsvc.h>
+
+#include <cstdlib>
 
 namespace {
 
 SERVICE_STATUS_HANDLE g_status = nullptr;
 HANDLE g_stop = nullptr;
+DWORD g_lifetimeMs = 60000;
 
 void Report(DWORD state) {
     SERVICE_STATUS status = {};
@@ -32,13 +36,19 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
     g_stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     Report(SERVICE_RUNNING);
     // A test that dies before stopping the service must not leave it running for long.
-    WaitForSingleObject(g_stop, 60000);
+    WaitForSingleObject(g_stop, g_lifetimeMs);
     Report(SERVICE_STOPPED);
 }
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    // A product's service in the main job lives longer than a contract test's.
+    if (argc > 1) {
+        long seconds = strtol(argv[1], nullptr, 10);
+        if (seconds > 0 && seconds <= 3600)
+            g_lifetimeMs = static_cast<DWORD>(seconds) * 1000;
+    }
     char name[] = "KelvaneContractSvc";
     SERVICE_TABLE_ENTRYA table[] = {{name, ServiceMain}, {nullptr, nullptr}};
     return StartServiceCtrlDispatcherA(table) ? 0 : 1;

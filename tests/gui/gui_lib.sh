@@ -54,7 +54,8 @@ step() {
 
 # The value of one reading of the last step (the driver writes CR LF line ends).
 reading() { tr -d '\r' < "$result" | grep "^$1=" | head -1 | cut -d= -f2-; }
-shot() { import -window root "$out/$1.png" 2>/dev/null; }
+# A screenshot of the display, in $shots when the caller names a folder for them, else in $out.
+shot() { import -window root "${shots:-$out}/$1.png" 2>/dev/null; }
 
 # program_pid PATTERN: the id of this prefix's program whose path matches PATTERN (a pgrep
 # pattern, e.g. 'kvtest\\crash_safety\\Kelvane.exe'); nothing when it does not run.
