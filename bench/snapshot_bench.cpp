@@ -7,8 +7,8 @@
 // walk (directory search, key enumeration and value names only: nothing read, nothing written)
 // and TakeSnapshot, in alternating order; the best of each side is kept. The snapshot's target is
 // at most twice the bare walk; the program exits 1 above the target.
-#include "snapshot.h"
-#include "snapshot_roots.h"
+#include "companion/snapshot.h"
+#include "companion/snapshot_roots.h"
 
 #include <windows.h>
 

@@ -7,7 +7,7 @@
 #include "snapshot.h"
 #include "verify.h"
 
-#include "platform/crt/crt.h"
+#include "platform/os/crt.h"
 
 #include <windows.h>
 

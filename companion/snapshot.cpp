@@ -3,7 +3,7 @@
 #include "snapshot.h"
 
 #include "engine/protected_paths.h"
-#include "platform/crt/crt.h"
+#include "platform/os/crt.h"
 #include "snapshot_roots.h"
 #include "text_forms.h"
 

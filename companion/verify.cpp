@@ -2,7 +2,7 @@
 // removal against the machine before the installation.
 #include "verify.h"
 
-#include "platform/crt/crt.h"
+#include "platform/os/crt.h"
 #include "text_forms.h"
 
 #include <cstdlib>

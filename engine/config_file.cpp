@@ -6,7 +6,7 @@
 #include "helpers/helper.h"
 #include "plan_observer.h"
 #include "refusal_observer.h"
-#include "platform/crt/crt.h"
+#include "platform/os/crt.h"
 #include "trace/trace.h"
 #include "platform/os/wow64.h"
 #include "twin_locations.h"

@@ -1,7 +1,7 @@
 // The optional columns before a message (thread id, date-time, ticks, interval) and the indent.
 #include "trace_state.h"
 
-#include "platform/crt/crt.h"
+#include "platform/os/crt.h"
 
 #include <cstdint>
 #include <cstring>

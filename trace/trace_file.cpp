@@ -1,7 +1,7 @@
 // Opening the facility's files: a bare file name lies in the program's folder.
 #include "trace_state.h"
 
-#include "platform/crt/crt.h"
+#include "platform/os/crt.h"
 
 #include <cstring>
 

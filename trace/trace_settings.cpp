@@ -1,7 +1,7 @@
 // The trace settings file: loading it, applying it again from its start, and the header line.
 #include "trace_state.h"
 
-#include "platform/crt/crt.h"
+#include "platform/os/crt.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // The one log write (filters, then columns, indentation and text under the lock) and its options.
 #include "trace_state.h"
 
-#include "platform/crt/crt.h"
+#include "platform/os/crt.h"
 
 #include <cstring>
 

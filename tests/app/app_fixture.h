@@ -4,7 +4,7 @@
 
 #include "app/Kelvane.h"
 #include "app/KelvaneDlg.h"
-#include "res/native/resource_table.h"
+#include "platform/resources/resource_table.h"
 #include "res/resource.h"
 #include "sim/sim.h"
 #include "trace/trace.h"

@@ -1,7 +1,7 @@
 // A fresh simulated machine for the companion's tests, and the plan a run of Kelvane would build.
 #pragma once
 
-#include "check.h"
+#include "companion/check.h"
 #include "engine/Zelm.h"
 #include "run_state.h"
 #include "sim/sim.h"

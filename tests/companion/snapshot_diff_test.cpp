@@ -2,10 +2,10 @@
 // and disappeared, the draft profile it gives, and that profile's plan checked against the diff.
 #include "companion_fixture.h"
 
-#include "diff.h"
-#include "snapshot.h"
-#include "text_forms.h"
-#include "verify.h"
+#include "companion/diff.h"
+#include "companion/snapshot.h"
+#include "companion/text_forms.h"
+#include "companion/verify.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>

@@ -2,7 +2,7 @@
 // renames, and deletion registered for the next restart.
 #include "contract.h"
 
-#include "platform/crt/crt.h"
+#include "platform/os/crt.h"
 
 #include <shlwapi.h>
 

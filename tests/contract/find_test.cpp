@@ -3,7 +3,7 @@
 // where a longer one would also match through its short name.
 #include "contract.h"
 
-#include "platform/crt/crt.h"
+#include "platform/os/crt.h"
 
 #include <cstring>
 #include <string>

@@ -2,7 +2,7 @@
 // critical sections and the runtime's text-mode file stream.
 #include "contract.h"
 
-#include "platform/crt/crt.h"
+#include "platform/os/crt.h"
 
 #include <cstring>
 #include <string>

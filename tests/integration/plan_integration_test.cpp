@@ -4,7 +4,7 @@
 #include "contract.h"
 #include "engine/Zelm.h"
 #include "run_state.h"
-#include "platform/crt/crt.h"
+#include "platform/os/crt.h"
 #include "trace/trace_testing.h"
 
 #include <shlwapi.h>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "contract.h"
-#include "platform/crt/crt.h"
+#include "platform/os/crt.h"
 #include "trace/trace.h"
 #include "trace/trace_testing.h"
 

@@ -3,7 +3,7 @@
 
 #include "sim/control_kernel.h"
 
-#include "../../crt/crt.h"
+#include "platform/os/crt.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // writes go to a simulated file, with the runtime's text-mode line-end translation.
 #include "fs_store.h"
 
-#include "../../crt/crt.h"
+#include "platform/os/crt.h"
 
 #include <cstring>
 

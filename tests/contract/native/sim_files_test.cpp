@@ -2,7 +2,7 @@
 // carries out registered deletions, the default machine, special folders and double-byte names.
 #include "contract.h"
 
-#include "platform/crt/crt.h"
+#include "platform/os/crt.h"
 #include "sim/sim.h"
 
 #include <shlobj.h>

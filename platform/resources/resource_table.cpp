@@ -1,6 +1,6 @@
 // The program's resources for the native build: the same string and control lists the .rc uses,
 // served by the simulated window system.
-#include "res/native/resource_table.h"
+#include "platform/resources/resource_table.h"
 
 #include "res/dialogs.h"
 #include "res/resource.h"

@@ -1,5 +1,5 @@
 // The Windows builds' runtime services: thin forwards to the runtime itself.
-#include "crt.h"
+#include "platform/os/crt.h"
 
 #include <io.h>
 
