@@ -4,7 +4,7 @@
 
 #include "helpers/helper.h"
 #include "helpers/owned.h"
-#include "platform/crt/crt.h"
+#include "platform/os/crt.h"
 #include "trace/trace.h"
 
 #include <winver.h>
