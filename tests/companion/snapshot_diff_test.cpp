@@ -282,9 +282,9 @@ TEST_F(SnapshotDiffTest, SparedItemsOutliveTheRemovalAndTheLogHoldsThePlansCount
     EXPECT_TRUE(verification.installedButNotPlanned.empty());
     EXPECT_EQ(spared, whats(verification.spared));
 
-    CUninstallDlg dialog;
+    TestRunState dialog;
     CUninstallEngine engine;
-    engine.SetDialog(&dialog);
+    engine.SetStateReader(&dialog);
     ASSERT_EQ(0u, engine.CreateProfile());
     ASSERT_EQ(0u, engine.PopulateRemoveLists());
     ASSERT_EQ(0u, engine.ResetLspStack());
