@@ -150,6 +150,9 @@ public:
     CUninstallDlg* m_dialog;
     CPlanObserver* m_observer;
     bool m_configPathGiven;
+    // Set when a plan set could not take an entry (only an exhausted heap makes it refuse one):
+    // the running plan step then fails instead of reporting a plan with entries missing.
+    bool m_planIncomplete;
 
 private:
     typedef DWORD (CUninstallEngine::*FileOperation)(TSet&, char*);

@@ -3,7 +3,6 @@
 
 #include "char_step.h"
 
-#include <cstdlib>
 #include <cstring>
 
 using helper_detail::CharLength;
@@ -23,11 +22,9 @@ void UpperCase(char* text) {
 void NormalizeEntry(char* text) {
     if (!text)
         return;
-    size_t length = strlen(text);
-    char* work = static_cast<char*>(malloc(length + 1));
-    if (!work)
-        return;
-
+    // The result is never longer than the text, and each byte is written no further on than the
+    // byte it comes from: the text is rewritten in place, with nothing to allocate (and so no
+    // way to leave a text unnormalised).
     const char* start = text;
     while (*start == '"')
         ++start;
@@ -48,7 +45,7 @@ void NormalizeEntry(char* text) {
         end = lastStart;
 
     // Runs of separators become one '\'; double-byte characters are copied whole.
-    char* out = work;
+    char* out = text;
     for (const char* p = start; p < end;) {
         if (IsSeparator(*p)) {
             *out++ = '\\';
@@ -62,7 +59,5 @@ void NormalizeEntry(char* text) {
     }
     *out = '\0';
 
-    UpperCase(work);
-    memcpy(text, work, static_cast<size_t>(out - work) + 1);
-    free(work);
+    UpperCase(text);
 }
