@@ -403,6 +403,11 @@ bool Measure(unsigned files, const Options& options, Figures* figures, bool* met
         printf("          every round, relative to the best walk:\n");
         PrintSamples("walk", samples[WALK], best.walk);
         PrintSamples("plan", samples[PLAN], best.walk);
+        if (fileStep) {
+            printf("          every round, relative to the best folder walk:\n");
+            PrintSamples("folder walk", samples[WALK_FOLDERS], samples[WALK_FOLDERS].Best());
+            PrintSamples("file step", samples[FILE_STEP], samples[WALK_FOLDERS].Best());
+        }
     }
     *figures = best;
     return true;
