@@ -6,6 +6,8 @@
 #include "res/resource.h"
 #include "trace/trace.h"
 
+#include <new>
+
 std::atomic<UINT> g_workerStage{IDS_STAGE_PROFILE};
 
 namespace {
@@ -45,11 +47,9 @@ bool StageEnded(const Run& run) {
     return run.context->result == 0;
 }
 
-} // namespace
-
-DWORD WINAPI UninstallThreadProc(LPVOID parameter) {
-    WorkerContext* context = static_cast<WorkerContext*>(parameter);
-    const Run run = {context, context->dialog->m_hWnd};
+// The stages in their order; the result of the last one run.
+DWORD RunStages(const Run& run) {
+    WorkerContext* context = run.context;
     CUninstallEngine* engine = context->engine;
 
     Post(run, WM_UNINSTALL_REFRESH, 0);
@@ -112,6 +112,24 @@ DWORD WINAPI UninstallThreadProc(LPVOID parameter) {
     context->dialog->m_state = STATE_RESTART;
     Post(run, WM_UNINSTALL_REFRESH, 0);
     return 0;
+}
+
+} // namespace
+
+DWORD WINAPI UninstallThreadProc(LPVOID parameter) {
+    WorkerContext* context = static_cast<WorkerContext*>(parameter);
+    const Run run = {context, context->dialog->m_hWnd};
+    // Nothing unwinds out of the thread: an exhausted heap (the standard containers throw) fails
+    // the stage it falls in like any other error, and the run stops there.
+    try {
+        return RunStages(run);
+    } catch (const std::bad_alloc&) {
+        context->result = ERROR_NOT_ENOUGH_MEMORY;
+    } catch (...) {
+        context->result = ERROR_CAN_NOT_COMPLETE;
+    }
+    StageEnded(run);
+    return Fail(run);
 }
 
 void LogAbandonedRun() {

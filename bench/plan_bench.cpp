@@ -5,6 +5,11 @@
 // Each round times a bare walk (directory search and key/value enumeration only: no sets, no
 // normalising) and the engine's PopulateRemoveLists over the same tree, in alternating order;
 // the best of each side is kept, so that a disturbance of the shared machine counts least.
+//
+// The program exits 1 when a ratio is above its target (on Windows: the whole plan at most 1.2x
+// the bare walk, the file step at most 1.3x its half of it; natively none). A ratio above its
+// target is measured again, with further rounds, up to --attempts times in all: the best times
+// of all rounds are kept, so that a heavily loaded machine does not decide the verdict alone.
 #include "engine/Zelm.h"
 #include "run_state.h"
 #include "helpers/helper.h"
@@ -29,7 +34,9 @@ struct PlanBenchInstallation {
 
 // The per-target half (plan_bench_sim.cpp natively, plan_bench_win.cpp on Windows).
 const char* PlanBenchMachineName();
+// The targets of the whole plan and of the file step against their walks; 0 for none.
 double PlanBenchDefaultTarget();
+double PlanBenchDefaultFileStepTarget();
 bool PlanBenchCreate(const PlanBenchInstallation& installation, std::string* folder,
                      std::string* key);
 void PlanBenchRemove(const std::string& folder, const std::string& key);
@@ -224,7 +231,9 @@ struct Options {
     std::vector<unsigned> files;
     unsigned keys = 20000;
     int rounds = 5;
+    int attempts = 3;
     double target = 0;
+    double fileTarget = 0;
     bool split = false;
     bool samples = false;
 };
@@ -254,9 +263,10 @@ void PrintSamples(const char* name, const Samples& samples, double baseline) {
     printf("\n");
 }
 
-// Times the bare walk and the plan, alternately, `rounds` times; false when the plan does not
-// match the tree.
-bool Measure(unsigned files, const Options& options, Figures* figures) {
+// Times the bare walk and the plan, alternately, `rounds` rounds at a time until both verdicts
+// are met or `attempts` batches ran; false when the plan does not match the tree. *met tells
+// whether the ratios are within their targets.
+bool Measure(unsigned files, const Options& options, Figures* figures, bool* met) {
     PlanBenchInstallation shape = Shape(files, options.keys);
     std::string created, createdKey;
     if (!PlanBenchCreate(shape, &created, &createdKey)) {
@@ -292,83 +302,112 @@ bool Measure(unsigned files, const Options& options, Figures* figures) {
         ok = false;
     }
 
-    // What one round measures: the whole comparison, and with --split each half of the walk
-    // against the engine step that mirrors it.
+    // What one round measures: the whole comparison; the file step against its half of the walk
+    // when it has a target or with --split, the registry step against its half with --split.
+    // Each pair is one side and its baseline.
     enum Side { WALK, PLAN, WALK_KEYS, REGISTRY_STEP, WALK_FOLDERS, FILE_STEP, SIDES };
+    std::vector<int> pairs = {WALK};
+    if (options.split)
+        pairs.push_back(WALK_KEYS);
+    const bool fileStep = options.split || options.fileTarget > 0;
+    if (fileStep)
+        pairs.push_back(WALK_FOLDERS);
     Samples samples[SIDES];
     PlanCount spared;
-    const int sides = options.split ? SIDES : 2;
-    for (int round = 0; ok && round < options.rounds; ++round) {
-        for (int i = 0; i < sides; ++i) {
-            // Each pair swaps its order every round, so that a disturbance of the shared machine
-            // falls on both sides alike.
-            int side = (round % 2 == 0) ? i : (i ^ 1);
-            WalkCount count;
-            char path[MAX_PATH];
-            memcpy(path, folder.c_str(), folder.size() + 1);
-            HKEY opened = nullptr;
-            engine = nullptr;
-            if (side == PLAN || side == REGISTRY_STEP || side == FILE_STEP)
-                engine = NewEngine(&dialog, folder, key, true);
-            if (side == WALK_KEYS)
-                opened = OpenProductKey(key); // as the full walk, outside the step's time
-            DWORD result = 0;
-            Clock::time_point start = Clock::now();
-            switch (side) {
-            case WALK:
-                count = BareWalk(folder, key);
-                break;
-            case PLAN:
-                result = engine->PopulateRemoveLists();
-                break;
-            case WALK_KEYS:
-                if (opened)
-                    WalkKey(opened, count);
-                break;
-            case REGISTRY_STEP:
-                result = engine->PopulateRemoveRegList();
-                break;
-            case WALK_FOLDERS:
-                WalkFolder(path, folder.size(), count);
-                break;
-            case FILE_STEP:
-                result = engine->PopulateRemoveFileList();
-                break;
+    Figures best;
+    best.items = expected.Total();
+    double fileRatio = 0;
+    *met = false;
+    for (int attempt = 1; ok && attempt <= options.attempts; ++attempt) {
+        if (attempt > 1)
+            printf("          above target after %zu rounds (whole %.2fx, file step %.2fx): "
+                   "measuring again (%d of %d)\n",
+                   samples[WALK].times.size(), best.Ratio(), fileRatio, attempt, options.attempts);
+        for (int round = 0; ok && round < options.rounds; ++round) {
+            for (int baseline : pairs) {
+                for (int i = 0; i < 2; ++i) {
+                    // Each pair swaps its order every round, so that a disturbance of the shared
+                    // machine falls on both sides alike.
+                    int side = baseline + ((round % 2 == 0) ? i : (i ^ 1));
+                    WalkCount count;
+                    char path[MAX_PATH];
+                    memcpy(path, folder.c_str(), folder.size() + 1);
+                    HKEY opened = nullptr;
+                    engine = nullptr;
+                    if (side == PLAN || side == REGISTRY_STEP || side == FILE_STEP)
+                        engine = NewEngine(&dialog, folder, key, true);
+                    if (side == WALK_KEYS)
+                        opened = OpenProductKey(key); // as the full walk, outside the step's time
+                    DWORD result = 0;
+                    Clock::time_point start = Clock::now();
+                    switch (side) {
+                    case WALK:
+                        count = BareWalk(folder, key);
+                        break;
+                    case PLAN:
+                        result = engine->PopulateRemoveLists();
+                        break;
+                    case WALK_KEYS:
+                        if (opened)
+                            WalkKey(opened, count);
+                        break;
+                    case REGISTRY_STEP:
+                        result = engine->PopulateRemoveRegList();
+                        break;
+                    case WALK_FOLDERS:
+                        WalkFolder(path, folder.size(), count);
+                        break;
+                    case FILE_STEP:
+                        result = engine->PopulateRemoveFileList();
+                        break;
+                    }
+                    samples[side].times.push_back(Seconds(start));
+                    if (opened)
+                        RegCloseKey(opened);
+                    if (side == PLAN)
+                        spared = Counts(*engine, result);
+                    delete engine; // freeing the plan is no part of building it
+                    if (result != 0 || (side == WALK && count.Total() != expected.Total()))
+                        ok = false;
+                }
             }
-            samples[side].times.push_back(Seconds(start));
-            if (opened)
-                RegCloseKey(opened);
-            if (side == PLAN)
-                spared = Counts(*engine, result);
-            delete engine; // freeing the plan is no part of building it
-            if (result != 0 || (side == WALK && count.Total() != expected.Total()))
-                ok = false;
         }
+        best.walk = samples[WALK].Best();
+        best.plan = samples[PLAN].Best();
+        fileRatio = fileStep && samples[WALK_FOLDERS].Best() > 0
+                        ? samples[FILE_STEP].Best() / samples[WALK_FOLDERS].Best()
+                        : 0;
+        *met = (options.target <= 0 || best.Ratio() <= options.target) &&
+               (options.fileTarget <= 0 || fileRatio <= options.fileTarget);
+        if (*met)
+            break;
     }
     PlanBenchRemove(created, createdKey);
     if (!ok) {
         printf("%u files: the walk or the plan went wrong\n", files);
         return false;
     }
-    Figures best;
-    best.items = expected.Total();
-    best.walk = samples[WALK].Best();
-    best.plan = samples[PLAN].Best();
     printf("%9u %8zu %7zu %8zu %9zu   %5.2fx %9.0f   (planned after spares: %zu files and "
            "folders, %zu keys, %zu values)\n",
            files, expected.files - 1 - files, expected.keys, expected.values, best.items,
            best.Ratio(), best.NanosPerItem(), spared.files, spared.keys, spared.values);
+    if (fileStep)
+        printf("          file step %.2fx its walk\n", fileRatio);
     if (options.split && samples[WALK_KEYS].Best() > 0 && samples[WALK_FOLDERS].Best() > 0)
         printf("          split: registry step %.2fx its walk, file step %.2fx its walk; the "
                "registry is %.0f%% of the walk\n",
-               samples[REGISTRY_STEP].Best() / samples[WALK_KEYS].Best(),
-               samples[FILE_STEP].Best() / samples[WALK_FOLDERS].Best(),
+               samples[REGISTRY_STEP].Best() / samples[WALK_KEYS].Best(), fileRatio,
                100 * samples[WALK_KEYS].Best() /
                    (samples[WALK_KEYS].Best() + samples[WALK_FOLDERS].Best()));
     if (options.samples) {
         printf("          every round, relative to the best walk:\n");
         PrintSamples("walk", samples[WALK], best.walk);
         PrintSamples("plan", samples[PLAN], best.walk);
+        if (fileStep) {
+            printf("          every round, relative to the best folder walk:\n");
+            PrintSamples("folder walk", samples[WALK_FOLDERS], samples[WALK_FOLDERS].Best());
+            PrintSamples("file step", samples[FILE_STEP], samples[WALK_FOLDERS].Best());
+        }
     }
     *figures = best;
     return true;
@@ -390,9 +429,11 @@ bool ParseUnsignedList(const char* text, std::vector<unsigned>* out) {
 }
 
 void Usage() {
-    printf("usage: kv_bench_plan [--files=N[,N...]] [--keys=N] [--rounds=N] [--target=X] "
-           "[--split] [--samples] [--with-1m]\n"
+    printf("usage: kv_bench_plan [--files=N[,N...]] [--keys=N] [--rounds=N] [--attempts=N] "
+           "[--target=X] [--file-target=X] [--split] [--samples] [--with-1m]\n"
            "  default files: 10000,100000; --with-1m (or KV_PLAN_BENCH_1M=1) adds 1000000\n"
+           "  --target, --file-target: the whole plan's and the file step's ratio (0: none)\n"
+           "  --attempts: batches of rounds at most, while a ratio is above its target\n"
            "  --split: the registry and the file step against their halves of the walk\n"
            "  --samples: every round's times relative to the best walk\n");
 }
@@ -403,6 +444,7 @@ int main(int argc, char** argv) {
     Options options;
     options.files = {10000, 100000};
     options.target = PlanBenchDefaultTarget();
+    options.fileTarget = PlanBenchDefaultFileStepTarget();
     bool withMillion = getenv("KV_PLAN_BENCH_1M") && strcmp(getenv("KV_PLAN_BENCH_1M"), "0") != 0;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -415,8 +457,13 @@ int main(int argc, char** argv) {
         } else if (strncmp(arg, "--rounds=", 9) == 0 && ParseUnsignedList(arg + 9, &list) &&
                    list.size() == 1 && list[0] <= 100) {
             options.rounds = static_cast<int>(list[0]);
+        } else if (strncmp(arg, "--attempts=", 11) == 0 && ParseUnsignedList(arg + 11, &list) &&
+                   list.size() == 1 && list[0] <= 100) {
+            options.attempts = static_cast<int>(list[0]);
         } else if (strncmp(arg, "--target=", 9) == 0) {
             options.target = atof(arg + 9);
+        } else if (strncmp(arg, "--file-target=", 14) == 0) {
+            options.fileTarget = atof(arg + 14);
         } else if (strcmp(arg, "--split") == 0) {
             options.split = true;
         } else if (strcmp(arg, "--samples") == 0) {
@@ -438,16 +485,19 @@ int main(int argc, char** argv) {
            sizeof(kPlanBenchValueNames) / sizeof(kPlanBenchValueNames[0]));
     if (options.target > 0)
         printf("target: ratio <= %.2f\n", options.target);
+    if (options.fileTarget > 0)
+        printf("target: file step <= %.2f its walk\n", options.fileTarget);
     printf("%9s %8s %7s %8s %9s   %6s %9s\n", "files", "folders", "keys", "values", "items",
            "ratio", "ns/item");
     bool ok = true;
     for (unsigned files : options.files) {
         Figures figures;
-        if (!Measure(files, options, &figures)) {
+        bool met = false;
+        if (!Measure(files, options, &figures, &met)) {
             ok = false;
             continue;
         }
-        if (options.target > 0 && figures.Ratio() > options.target) {
+        if (!met) {
             printf("          ABOVE TARGET\n");
             ok = false;
         }

@@ -81,7 +81,11 @@ const char* PlanBenchMachineName() {
 }
 
 double PlanBenchDefaultTarget() {
-    return 1.5;
+    return 1.2;
+}
+
+double PlanBenchDefaultFileStepTarget() {
+    return 1.3;
 }
 
 bool PlanBenchCreate(const PlanBenchInstallation& installation, std::string* folder,

@@ -6,7 +6,9 @@
 // where the rest of the machine (a whole Wine prefix) is walked as well. Each round times a bare
 // walk (directory search, key enumeration and value names only: nothing read, nothing written)
 // and TakeSnapshot, in alternating order; the best of each side is kept. The snapshot's target is
-// at most twice the bare walk; the program exits 1 above the target.
+// at most twice the bare walk; the program exits 1 above the target. A ratio above the target is
+// measured again, with further rounds, up to --attempts times in all (the best times of all
+// rounds are kept), so that a heavily loaded machine does not decide the verdict alone.
 #include "companion/snapshot.h"
 #include "companion/snapshot_roots.h"
 
@@ -99,6 +101,7 @@ double Seconds(Clock::time_point start) {
 int main(int argc, char** argv) {
     unsigned files = 20000, keys = 10000;
     int rounds = 5;
+    int attempts = 3;
     double target = SnapshotBenchDefaultTarget();
     for (int i = 1; i < argc; ++i) {
         if (!strncmp(argv[i], "--files=", 8))
@@ -107,10 +110,13 @@ int main(int argc, char** argv) {
             keys = static_cast<unsigned>(atoi(argv[i] + 7));
         else if (!strncmp(argv[i], "--rounds=", 9))
             rounds = std::max(1, atoi(argv[i] + 9));
+        else if (!strncmp(argv[i], "--attempts=", 11))
+            attempts = std::max(1, atoi(argv[i] + 11));
         else if (!strncmp(argv[i], "--target=", 9))
             target = atof(argv[i] + 9);
         else {
-            printf("usage: kv_bench_snapshot [--files=N] [--keys=N] [--rounds=N] [--target=X]\n");
+            printf("usage: kv_bench_snapshot [--files=N] [--keys=N] [--rounds=N] [--attempts=N] "
+                   "[--target=X]\n");
             return 2;
         }
     }
@@ -123,16 +129,25 @@ int main(int argc, char** argv) {
     Count count = BareWalk();
     double walk = 1e9, snapshot = 1e9;
     bool ok = true;
-    for (int round = 0; ok && round < rounds; ++round) {
-        for (int i = 0; i < 2; ++i) {
-            bool snapshotSide = (round % 2 == 0) ? i == 1 : i == 0;
-            Clock::time_point start = Clock::now();
-            if (snapshotSide) {
-                ok = companion::TakeSnapshot(output.c_str(), nullptr) == 0;
-                snapshot = std::min(snapshot, Seconds(start));
-            } else {
-                BareWalk();
-                walk = std::min(walk, Seconds(start));
+    int done = 0;
+    for (int attempt = 1; ok && attempt <= attempts; ++attempt) {
+        if (attempt > 1) {
+            if (target <= 0 || snapshot <= walk * target)
+                break;
+            printf("above target after %d rounds: measuring again (%d of %d)\n", done, attempt,
+                   attempts);
+        }
+        for (int round = 0; ok && round < rounds; ++round, ++done) {
+            for (int i = 0; i < 2; ++i) {
+                bool snapshotSide = (round % 2 == 0) ? i == 1 : i == 0;
+                Clock::time_point start = Clock::now();
+                if (snapshotSide) {
+                    ok = companion::TakeSnapshot(output.c_str(), nullptr) == 0;
+                    snapshot = std::min(snapshot, Seconds(start));
+                } else {
+                    BareWalk();
+                    walk = std::min(walk, Seconds(start));
+                }
             }
         }
     }
@@ -144,7 +159,7 @@ int main(int argc, char** argv) {
     double ratio = walk > 0 ? snapshot / walk : 0;
     printf("snapshot benchmark on %s: %zu files and folders, %zu keys, %zu values\n",
            SnapshotBenchMachineName(), count.files, count.keys, count.values);
-    printf("best of %d: bare walk %.3f s, snapshot %.3f s, ratio %.2fx", rounds, walk, snapshot,
+    printf("best of %d: bare walk %.3f s, snapshot %.3f s, ratio %.2fx", done, walk, snapshot,
            ratio);
     if (target > 0)
         printf(" (target %.2fx)", target);

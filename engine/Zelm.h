@@ -176,6 +176,9 @@ public:
     CStateFieldReader m_dialogState;
     const CRunStateReader* m_stateReader;
     bool m_configPathGiven;
+    // Set when a plan set could not take an entry (only an exhausted heap makes it refuse one):
+    // the running plan step then fails instead of reporting a plan with entries missing.
+    bool m_planIncomplete;
 
 private:
     typedef DWORD (CUninstallEngine::*FileOperation)(TSet&, char*);

@@ -9,7 +9,7 @@
 
 CUninstallEngine::CUninstallEngine()
     : m_errorText(nullptr), m_configPath(nullptr), m_dialog(nullptr), m_observer(nullptr),
-      m_stateReader(nullptr), m_configPathGiven(false) {
+      m_stateReader(nullptr), m_configPathGiven(false), m_planIncomplete(false) {
     m_errorText = engine_support::CopyText("unknown error");
 }
 
@@ -48,6 +48,9 @@ bool CUninstallEngine::SetConfigPath(const char* path) {
 
 DWORD CUninstallEngine::AddToPlan(TSet& plan, const char* item) {
     DWORD result = plan.Add(item);
+    // A set refuses a (non-null) item only when it has no memory left for it.
+    if (result != 0 && item)
+        m_planIncomplete = true;
     if (m_observer && result == 0)
         m_observer->ItemPlanned(plan, item);
     return result;

@@ -12,7 +12,6 @@
 #include <shlobj.h>
 
 #include <cstring>
-#include <memory>
 
 namespace protected_paths {
 
@@ -120,31 +119,6 @@ void AddUnique(std::vector<std::string>& list, const std::string& item) {
     list.push_back(item);
 }
 
-// The protected folders of the running plan step.
-struct ActiveRun {
-    ProtectedFolders folders;
-    int depth = 0;
-    bool entryChecked = false; // the way to the current remove entry has been looked at
-};
-
-ActiveRun* g_active = nullptr;
-
-// Starts the run's record when none is active; true when the caller now owns it.
-bool Begin() {
-    if (g_active)
-        return false;
-    g_active = new ActiveRun;
-    g_active->folders.Compute();
-    return true;
-}
-
-void End(bool owner) {
-    if (owner) {
-        delete g_active;
-        g_active = nullptr;
-    }
-}
-
 // True when a folder on the way to the (canonical) path is a link: the path then names whatever
 // the link leads to, which belongs to someone else, protected place or not.
 bool PassesThroughLink(const std::string& canonical) {
@@ -160,11 +134,39 @@ bool PassesThroughLink(const std::string& canonical) {
     return false;
 }
 
+// True when the path is already its own comparison form, so that CanonicalPath would return it
+// unchanged: 'X:' and upper-case printable ASCII components separated by single backslashes,
+// none empty, none ending in a dot or a blank (which covers '.' and '..'), no '/', '"' or ':' after
+// the drive's, and no '~' (a component that may be a short 8.3 name is looked up on the disk).
+// Plan entries of a walk nearly always are; anything else takes the full way.
+bool IsOwnCanonicalForm(const char* path) {
+    if (!(path[0] >= 'A' && path[0] <= 'Z') || path[1] != ':')
+        return false;
+    if (path[2] == '\0')
+        return true;
+    if (path[2] != '\\')
+        return false;
+    char previous = '\\';
+    for (const char* p = path + 3; *p; previous = *p, ++p) {
+        char c = *p;
+        if (c < 0x20 || c > 0x7E || (c >= 'a' && c <= 'z') || c == '/' || c == '"' || c == ':' ||
+            c == '~')
+            return false;
+        if (c == '\\' && (previous == '\\' || previous == '.' || previous == ' '))
+            return false;
+    }
+    return previous != '\\' && previous != '.' && previous != ' ';
+}
+
 } // namespace
 
 bool CanonicalPath(const char* path, std::string* out) {
     if (!path)
         return false;
+    if (IsOwnCanonicalForm(path)) {
+        out->assign(path);
+        return true;
+    }
     std::vector<char> text(path, path + strlen(path) + 1);
     NormalizeEntry(text.data());
     const char* start = text.data();
@@ -304,34 +306,20 @@ void LogProtectedPath(const char* path, const char* reason) {
     refusal_observer::Report("path", path, reason);
 }
 
-RunScope::RunScope() : m_owner(Begin()) {}
-
-RunScope::~RunScope() {
-    End(m_owner);
-}
-
-WalkScope::WalkScope() : m_owner(Begin()) {
-    // Each remove entry begins afresh at the outermost call.
-    if (++g_active->depth == 1)
-        g_active->entryChecked = false;
-}
-
-WalkScope::~WalkScope() {
-    --g_active->depth;
-    End(m_owner);
+RunScope::RunScope() {
+    m_folders.Compute();
 }
 
 bool WalkScope::Refuses(const char* path) {
-    ActiveRun& run = *g_active;
     std::string canonical;
     const char* reason = nullptr;
     if (!CanonicalPath(path, &canonical))
         reason = kUnjudged;
-    else if (run.folders.Contains(canonical))
+    else if (m_folders.Contains(canonical))
         reason = kProtectedFolder;
     // The walk itself never follows a link, so only the way to the remove entry can pass one.
-    if (!run.entryChecked) {
-        run.entryChecked = true;
+    if (!m_entryChecked) {
+        m_entryChecked = true;
         if (!reason && PassesThroughLink(canonical))
             reason = "the way to it passes through a link";
     }
@@ -340,20 +328,14 @@ bool WalkScope::Refuses(const char* path) {
     return reason != nullptr;
 }
 
-void FilterPlan(TSet& plan) {
-    std::unique_ptr<ActiveRun> own;
-    const ProtectedFolders* folders = g_active ? &g_active->folders : nullptr;
-    if (!folders) {
-        own.reset(new ActiveRun);
-        own->folders.Compute();
-        folders = &own->folders;
-    }
+void FilterPlan(TSet& plan, const ProtectedFolders& folders) {
+    // One text for every entry: its room is reused from one entry to the next.
+    std::string canonical;
     char* entry = nullptr;
     DWORD more = plan.GetFirst(&entry);
     while (more == 0) {
-        std::string canonical;
         bool judged = CanonicalPath(entry, &canonical);
-        if (!judged || folders->Contains(canonical)) {
+        if (!judged || folders.Contains(canonical)) {
             LogProtectedPath(entry, judged ? kProtectedFolder : kUnjudged);
             more = plan.RemoveCurrent(&entry);
         } else {

@@ -53,38 +53,38 @@ private:
 // refused text, and tells the plan's observer why.
 void LogProtectedPath(const char* path, const char* reason = "protected location");
 
-// The protected folders of the running plan step, computed once when the step begins and dropped
-// when it ends (PopulateRemoveFileList).
+// The protected folders of one plan step, computed once when the step begins and handed to each
+// folder walk and to the last filter of the plan (PopulateRemoveFileList owns it).
 class RunScope {
 public:
     RunScope();
-    ~RunScope();
     RunScope(const RunScope&) = delete;
     RunScope& operator=(const RunScope&) = delete;
+    const ProtectedFolders& Folders() const { return m_folders; }
 
 private:
-    bool m_owner;
+    ProtectedFolders m_folders;
 };
 
-// One call of the folder walk (AddFileTree). Outside a RunScope the outermost call computes the
-// protected folders itself.
+// One call of the folder walk (AddFileTree), from its remove entry down, judged against the
+// protected folders of the step that runs it.
 class WalkScope {
 public:
-    WalkScope();
-    ~WalkScope();
+    explicit WalkScope(const ProtectedFolders& folders) : m_folders(folders) {}
     WalkScope(const WalkScope&) = delete;
     WalkScope& operator=(const WalkScope&) = delete;
     // True, with the refusal logged, when the (normalised, existing) path must be neither planned
     // nor entered: it is protected, cannot be judged, or, for the remove entry itself (the
-    // first path the outermost call asks about), the way to it passes through a link.
+    // first path the walk asks about), the way to it passes through a link.
     bool Refuses(const char* path);
 
 private:
-    bool m_owner;
+    const ProtectedFolders& m_folders;
+    bool m_entryChecked = false; // the way to the remove entry has been looked at
 };
 
 // Drops every protected entry of a file plan, logging each; the last line of defence before the
-// ignore entries are taken out.
-void FilterPlan(TSet& plan);
+// ignore entries are taken out. Every entry is judged in full on its comparison form.
+void FilterPlan(TSet& plan, const ProtectedFolders& folders);
 
 } // namespace protected_paths

@@ -13,6 +13,7 @@
 #include "trace/trace.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 
 using engine_support::CopyText;
@@ -65,20 +66,28 @@ struct PathBuffer {
     }
 };
 
+// Attributes of a folder the walk has not been told about: the system is asked.
+const DWORD kAttributesUnknown = INVALID_FILE_ATTRIBUTES;
+
 // One call of the folder walk: `folder` is the normalised path the plan holds, `systemFolder` the
 // same place as the system calls are given it. Below the remove entry the latter keeps the names
 // as the directory search reported them: on a case-insensitive file system both name the same
 // entry, but Wine resolves an upper-cased name only by reading the folder that holds it, for every
 // component of every path, which made the walk cost twice the plain enumeration there.
-DWORD AddFolderTree(CUninstallEngine& engine, const char* folder, const char* systemFolder) {
+// `attributes` are the folder's own as the directory search of its parent reported them (the
+// link flag included), or kAttributesUnknown for the remove entry and for a folder whose
+// system text is not the name the search found.
+DWORD AddFolderTree(CUninstallEngine& engine, protected_paths::WalkScope& walk, const char* folder,
+                    const char* systemFolder, DWORD attributes) {
     // A drive root, the Windows folder, a profile and the like are neither planned nor entered;
     // a stream name is refused before the system is asked anything about it.
-    protected_paths::WalkScope walk;
     if (walk.Refuses(folder))
         return ERROR_ACCESS_DENIED;
-    DWORD attributes = GetFileAttributesA(systemFolder);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return LastErrorOr(ERROR_FILE_NOT_FOUND);
+    if (attributes == kAttributesUnknown) {
+        attributes = GetFileAttributesA(systemFolder);
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            return LastErrorOr(ERROR_FILE_NOT_FOUND);
+    }
     engine.AddToPlan(engine.m_planFiles, folder);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return 0;
@@ -107,17 +116,36 @@ DWORD AddFolderTree(CUninstallEngine& engine, const char* folder, const char* sy
         bool isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         if (isFolder && !isLink) {
             // The entry as a remove entry of its own would be: normalised again. Where that
-            // changes more than the case, the system is given the normalised text as well.
+            // changes more than the case, the system is given the normalised text as well, and
+            // asked for its attributes: the search's then describe another name.
             char child[MAX_PATH];
             memcpy(child, entry.text, strlen(entry.text) + 1);
             NormalizeEntry(child);
             bool same = systemFits && strcmp(child, entry.text) == 0;
-            AddFolderTree(engine, child, same ? systemEntry.text : child);
+            if (same)
+                AddFolderTree(engine, walk, child, systemEntry.text, found.dwFileAttributes);
+            else
+                AddFolderTree(engine, walk, child, child, kAttributesUnknown);
         } else if (!isLink || !walk.Refuses(entry.text)) {
             engine.AddToPlan(engine.m_planFiles, entry.text);
         }
     } while (FindNextFileA(search.get(), &found));
     return 0;
+}
+
+// The folder walk of one remove entry against the step's protected folders.
+DWORD AddEntryTree(CUninstallEngine& engine, const protected_paths::ProtectedFolders& folders,
+                   const char* path) {
+    if (!path)
+        return ERROR_INVALID_DATA;
+    // A path that does not fit is left out whole: cut short it could name another folder.
+    char folder[MAX_PATH];
+    if (strlen(path) >= sizeof(folder))
+        return ERROR_FILENAME_EXCED_RANGE;
+    memcpy(folder, path, strlen(path) + 1);
+    NormalizeEntry(folder);
+    protected_paths::WalkScope walk(folders);
+    return AddFolderTree(engine, walk, folder, folder, kAttributesUnknown);
 }
 
 // True when the key text is its own canonical entry text: normalising it again would change
@@ -244,6 +272,34 @@ void NoteExpanding(CPlanObserver* observer, const TSet& source, const char* item
         observer->ExpandingItem(source, item);
 }
 
+// Empties a plan set.
+void Empty(TSet& set) {
+    char* item = nullptr;
+    for (DWORD more = set.GetFirst(&item); more == 0;)
+        more = set.RemoveCurrent(&item);
+}
+
+// Runs one plan step. An exhausted heap fails the step with ERROR_NOT_ENOUGH_MEMORY, whether a
+// plan set could not take an entry or a standard container of the walks and the protections threw
+// (nothing unwinds out of the engine); every plan is emptied then, since a plan cut short
+// somewhere in the middle is no plan to act on.
+template <class Step> DWORD PlanStep(CUninstallEngine& engine, Step step) {
+    engine.m_planIncomplete = false;
+    DWORD result = ERROR_NOT_ENOUGH_MEMORY;
+    try {
+        result = step();
+    } catch (const std::bad_alloc&) {
+        engine.m_planIncomplete = true;
+    }
+    if (!engine.m_planIncomplete)
+        return result;
+    TSet* plans[] = {&engine.m_planServices, &engine.m_planRegKeys, &engine.m_planRegValues,
+                     &engine.m_planFiles};
+    for (TSet* plan : plans)
+        Empty(*plan);
+    return ERROR_NOT_ENOUGH_MEMORY;
+}
+
 } // namespace
 
 DWORD CUninstallEngine::LogPlanStep(DWORD result, const char* name) {
@@ -263,60 +319,64 @@ DWORD CUninstallEngine::LogPlanStep(DWORD result, const char* name) {
 }
 
 DWORD CUninstallEngine::PopulateRemoveLists() {
-    // Refusals made by the protections are reported to the observer too.
-    refusal_observer::Scope refusals(m_observer);
-    // The plan is built on the machine as it is (no file-system redirection on this thread).
-    wow64::NativeFileView nativeView;
-    DWORD result = LogPlanStep(PopulateRemoveServiceList(), kServiceStep);
-    if (result != 0)
-        return result;
-    result = LogPlanStep(PopulateRemoveRegList(), kRegistryStep);
-    if (result != 0)
-        return result;
-    result = LogPlanStep(PopulateRemoveFileList(), kFileStep);
-    if (result != 0)
-        return result;
+    return PlanStep(*this, [this]() -> DWORD {
+        // Refusals made by the protections are reported to the observer too.
+        refusal_observer::Scope refusals(m_observer);
+        // The plan is built on the machine as it is (no file-system redirection on this thread).
+        wow64::NativeFileView nativeView;
+        DWORD result = LogPlanStep(PopulateRemoveServiceList(), kServiceStep);
+        if (result != 0)
+            return result;
+        result = LogPlanStep(PopulateRemoveRegList(), kRegistryStep);
+        if (result != 0)
+            return result;
+        result = LogPlanStep(PopulateRemoveFileList(), kFileStep);
+        if (result != 0)
+            return result;
 
-    // A last look at every planned entry; nothing of it goes to the log.
-    TSet* plans[] = {&m_planServices, &m_planRegKeys, &m_planRegValues, &m_planFiles};
-    for (TSet* plan : plans) {
-        char* item = nullptr;
-        DWORD more = plan->GetFirst(&item);
-        while (more == 0) {
-            more = plan->GetNext(&item);
-            if (IsCancelled())
-                return ERROR_CANCELLED;
+        // A last look at every planned entry; nothing of it goes to the log.
+        TSet* plans[] = {&m_planServices, &m_planRegKeys, &m_planRegValues, &m_planFiles};
+        for (TSet* plan : plans) {
+            char* item = nullptr;
+            DWORD more = plan->GetFirst(&item);
+            while (more == 0) {
+                more = plan->GetNext(&item);
+                if (IsCancelled())
+                    return ERROR_CANCELLED;
+            }
         }
-    }
-    return 0;
+        return 0;
+    });
 }
 
 DWORD CUninstallEngine::PopulateRemoveServiceList() {
-    char* name = nullptr;
-    DWORD more = m_removeServices.GetFirst(&name);
-    while (more == 0) {
-        NoteExpanding(m_observer, m_removeServices, name);
-        AddPlanService(name);
-        more = m_removeServices.GetNext(&name);
-        if (IsCancelled())
-            return ERROR_CANCELLED;
-    }
-    // The last look at the service plan: the system's own services and processes, and this
-    // program, are never stopped or ended, however the profile named them.
-    const bool nt = GetPlatformId() == VER_PLATFORM_WIN32_NT;
-    more = m_planServices.GetFirst(&name);
-    while (more == 0) {
-        if (nt ? protected_services::IsProtectedService(name)
-               : protected_services::IsProtectedProcess(name)) {
-            protected_services::LogProtectedService(name);
-            more = m_planServices.RemoveCurrent(&name);
-        } else {
-            more = m_planServices.GetNext(&name);
+    return PlanStep(*this, [this]() -> DWORD {
+        char* name = nullptr;
+        DWORD more = m_removeServices.GetFirst(&name);
+        while (more == 0) {
+            NoteExpanding(m_observer, m_removeServices, name);
+            AddPlanService(name);
+            more = m_removeServices.GetNext(&name);
+            if (IsCancelled())
+                return ERROR_CANCELLED;
         }
-    }
-    // Service names are the service manager's own spelling; the ignore entries are upper case.
-    SubtractIgnoredNoCase(m_planServices, m_ignoreServices);
-    return IsCancelled() ? ERROR_CANCELLED : 0;
+        // The last look at the service plan: the system's own services and processes, and this
+        // program, are never stopped or ended, however the profile named them.
+        const bool nt = GetPlatformId() == VER_PLATFORM_WIN32_NT;
+        more = m_planServices.GetFirst(&name);
+        while (more == 0) {
+            if (nt ? protected_services::IsProtectedService(name)
+                   : protected_services::IsProtectedProcess(name)) {
+                protected_services::LogProtectedService(name);
+                more = m_planServices.RemoveCurrent(&name);
+            } else {
+                more = m_planServices.GetNext(&name);
+            }
+        }
+        // Service names are the service manager's own spelling; the ignore entries are upper case.
+        SubtractIgnoredNoCase(m_planServices, m_ignoreServices);
+        return IsCancelled() ? ERROR_CANCELLED : 0;
+    });
 }
 
 DWORD CUninstallEngine::AddPlanService(const char* name) {
@@ -325,28 +385,30 @@ DWORD CUninstallEngine::AddPlanService(const char* name) {
 }
 
 DWORD CUninstallEngine::PopulateRemoveRegList() {
-    char* key = nullptr;
-    for (DWORD more = m_removeRegKeys.GetFirst(&key); more == 0;
-         more = m_removeRegKeys.GetNext(&key)) {
+    return PlanStep(*this, [this]() -> DWORD {
+        char* key = nullptr;
+        for (DWORD more = m_removeRegKeys.GetFirst(&key); more == 0;
+             more = m_removeRegKeys.GetNext(&key)) {
+            if (IsCancelled())
+                return ERROR_CANCELLED;
+            NoteExpanding(m_observer, m_removeRegKeys, key);
+            AddRegKeyTree(key);
+        }
+        CopyEntries(m_planRegValues, m_removeRegValues);
         if (IsCancelled())
             return ERROR_CANCELLED;
-        NoteExpanding(m_observer, m_removeRegKeys, key);
-        AddRegKeyTree(key);
-    }
-    CopyEntries(m_planRegValues, m_removeRegValues);
-    if (IsCancelled())
-        return ERROR_CANCELLED;
-    FilterRegistryPlan(*this);
-    SubtractIgnored(m_planRegKeys, m_ignoreRegKeys);
-    if (IsCancelled())
-        return ERROR_CANCELLED;
-    SubtractIgnored(m_planRegValues, m_ignoreRegValues);
-    // A value goes with its key: what spares a key spares the values beneath it too, so an
-    // ignored key is never kept empty.
-    SubtractIgnored(m_planRegValues, m_ignoreRegKeys);
-    if (IsCancelled())
-        return ERROR_CANCELLED;
-    return 0;
+        FilterRegistryPlan(*this);
+        SubtractIgnored(m_planRegKeys, m_ignoreRegKeys);
+        if (IsCancelled())
+            return ERROR_CANCELLED;
+        SubtractIgnored(m_planRegValues, m_ignoreRegValues);
+        // A value goes with its key: what spares a key spares the values beneath it too, so an
+        // ignored key is never kept empty.
+        SubtractIgnored(m_planRegValues, m_ignoreRegKeys);
+        if (IsCancelled())
+            return ERROR_CANCELLED;
+        return 0;
+    });
 }
 
 DWORD CUninstallEngine::AddRegKeyTree(const char* text) {
@@ -388,32 +450,28 @@ DWORD CUninstallEngine::AddRegKeyTree(const char* text) {
 }
 
 DWORD CUninstallEngine::PopulateRemoveFileList() {
-    // The protected folders are found once for the whole step.
-    protected_paths::RunScope protectedFolders;
-    char* path = nullptr;
-    DWORD more = m_removeFiles.GetFirst(&path);
-    while (more == 0) {
-        NoteExpanding(m_observer, m_removeFiles, path);
-        AddFileTree(path);
-        more = m_removeFiles.GetNext(&path);
-        if (IsCancelled())
-            return ERROR_CANCELLED;
-    }
-    protected_paths::FilterPlan(m_planFiles);
-    SubtractIgnored(m_planFiles, m_ignoreFiles);
-    return IsCancelled() ? ERROR_CANCELLED : 0;
+    return PlanStep(*this, [this]() -> DWORD {
+        // The protected folders are found once for the whole step.
+        protected_paths::RunScope run;
+        char* path = nullptr;
+        DWORD more = m_removeFiles.GetFirst(&path);
+        while (more == 0) {
+            NoteExpanding(m_observer, m_removeFiles, path);
+            AddEntryTree(*this, run.Folders(), path);
+            more = m_removeFiles.GetNext(&path);
+            if (IsCancelled())
+                return ERROR_CANCELLED;
+        }
+        protected_paths::FilterPlan(m_planFiles, run.Folders());
+        SubtractIgnored(m_planFiles, m_ignoreFiles);
+        return IsCancelled() ? ERROR_CANCELLED : 0;
+    });
 }
 
 DWORD CUninstallEngine::AddFileTree(const char* path) {
-    if (!path)
-        return ERROR_INVALID_DATA;
-    // A path that does not fit is left out whole: cut short it could name another folder.
-    char folder[MAX_PATH];
-    if (strlen(path) >= sizeof(folder))
-        return ERROR_FILENAME_EXCED_RANGE;
-    memcpy(folder, path, strlen(path) + 1);
-    NormalizeEntry(folder);
-    return AddFolderTree(*this, folder, folder);
+    // Outside a plan step the walk finds the protected folders itself.
+    protected_paths::RunScope run;
+    return AddEntryTree(*this, run.Folders(), path);
 }
 
 DWORD CUninstallEngine::CopyEntries(TSet& target, TSet& source) {

@@ -2,9 +2,7 @@
 #include "helper.h"
 
 #include "char_step.h"
-#include "owned.h"
 
-#include <cstdlib>
 #include <cstring>
 
 using helper_detail::CharLength;
@@ -24,12 +22,9 @@ void UpperCase(char* text) {
 void NormalizeEntry(char* text) {
     if (!text)
         return;
-    size_t length = strlen(text);
-    HeapText buffer(static_cast<char*>(malloc(length + 1)));
-    if (!buffer)
-        return;
-    char* work = buffer.get();
-
+    // The result is never longer than the text, and each byte is written no further on than the
+    // byte it comes from: the text is rewritten in place, with nothing to allocate (and so no
+    // way to leave a text unnormalised).
     const char* start = text;
     while (*start == '"')
         ++start;
@@ -50,7 +45,7 @@ void NormalizeEntry(char* text) {
         end = lastStart;
 
     // Runs of separators become one '\'; double-byte characters are copied whole.
-    char* out = work;
+    char* out = text;
     for (const char* p = start; p < end;) {
         if (IsSeparator(*p)) {
             *out++ = '\\';
@@ -64,6 +59,5 @@ void NormalizeEntry(char* text) {
     }
     *out = '\0';
 
-    UpperCase(work);
-    memcpy(text, work, static_cast<size_t>(out - work) + 1);
+    UpperCase(text);
 }

@@ -372,6 +372,15 @@ TEST(CanonicalPathTest, DotsBlanksAndPrefixesAreResolvedAndRelativePathsCannotBe
         {"\\\\?\\C:\\Windows", "C:\\WINDOWS"},
         {"\\\\.\\C:\\Windows\\", "C:\\WINDOWS"},
         {"\"C:/Program Files//Vendor\"", "C:\\PROGRAM FILES\\VENDOR"},
+        // Texts that are nearly their own comparison form, and the one that is.
+        {"C:\\A \\B", "C:\\A\\B"},
+        {"C:\\A\\B ", "C:\\A\\B"},
+        {"C:\\A\\B.", "C:\\A\\B"},
+        {"C:\\A\\..", "C:"},
+        {"C:\\A\\\\B", "C:\\A\\B"},
+        {"C:\\A\\b", "C:\\A\\B"},
+        {"C:\\A~B\\ C.D", "C:\\A~B\\ C.D"},
+        {"C:\\VENDOR\\ B.C D\\F-G_(1)", "C:\\VENDOR\\ B.C D\\F-G_(1)"},
     };
     for (const Case& c : cases) {
         std::string out;
@@ -389,7 +398,8 @@ TEST(CanonicalPathTest, DotsBlanksAndPrefixesAreResolvedAndRelativePathsCannotBe
                                     "1:\\X",
                                     "C:\\WINDOWS::$INDEX_ALLOCATION",
                                     "C:\\VENDOR\\FILE.TXT:STREAM",
-                                    "\\\\?\\C:\\VENDOR:X"};
+                                    "\\\\?\\C:\\VENDOR:X",
+                                    "C:VENDOR\\X"};
     for (const char* path : unjudged) {
         std::string out;
         EXPECT_FALSE(protected_paths::CanonicalPath(path, &out)) << path;

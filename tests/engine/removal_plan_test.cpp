@@ -1,9 +1,11 @@
 // The removal plan: folders and keys expanded into their trees, ignore entries subtracted,
 // links and over-long names left alone, the plan lines of the log and every cancel point.
+#include "allocation_seam.h"
 #include "engine_fixture.h"
 
 #include "helpers/helper.h"
 
+#include <set>
 #include <string>
 
 using namespace enginetest;
@@ -294,6 +296,72 @@ TEST_F(RemovalPlanTest, CancelAtEveryPollingPointStopsTheStepItFallsIn) {
             EXPECT_EQ("0000 PopulateRemoveFileList: 3 files and folders", lines[2]);
         }
     }
+}
+
+// An exhausted heap: each allocation of the plan in turn fails. No exception leaves the engine;
+// the plan fails with ERROR_NOT_ENOUGH_MEMORY and no plan is left to act on; the log shows the
+// steps done before as they are and the step the failure fell in with 0008 (unless the failure
+// fell in the writing of the log itself), never a failed step as a success; a failure that
+// something absorbed leaves the whole plan as it would be.
+TEST_F(RemovalPlanTest, AllocationFailureAnywhereFailsThePlanAndLeavesNoPlan) {
+    const Lines kPlanLines = {"0000 PopulateRemoveServiceList: 1 services",
+                              "0000 PopulateRemoveRegList: 2 keys, 2 values",
+                              "0005 ProtectedPath: C:\\WINDOWS",
+                              "0000 PopulateRemoveFileList: 4 files and folders"};
+    std::set<std::string> failedSteps;
+    bool reachedTheEnd = false;
+    for (unsigned long nth = 1; nth < 100000 && !reachedTheEnd; ++nth) {
+        SCOPED_TRACE(nth);
+        TraceResetForTests();
+        sim::Reset();
+        sim::SetModulePath(kProgram);
+        sim::AddFolder("C:\\Tools");
+        sim::SetString("HKEY_CURRENT_USER\\Software\\Kv\\Sub", "v", "1");
+        sim::AddFile("C:\\F1\\Inner\\inner.txt");
+        sim::AddFile("C:\\F2");
+        OpenLogFile(nullptr, FALSE, nullptr);
+        CUninstallEngine fresh;
+        fresh.SetStateReader(&dialog);
+        fresh.m_removeServices.Add("S1");
+        fresh.m_removeRegKeys.Add("HKEY_CURRENT_USER\\SOFTWARE\\KV");
+        fresh.m_removeRegValues.Add("HKEY_CURRENT_USER\\SOFTWARE\\KV\\V");
+        fresh.m_removeFiles.Add("C:\\F1");
+        fresh.m_removeFiles.Add("C:\\F2");
+        fresh.m_removeFiles.Add("C:\\WINDOWS");
+
+        DWORD result = ERROR_SUCCESS;
+        FailAllocation(nth);
+        EXPECT_NO_THROW(result = fresh.PopulateRemoveLists());
+        bool failed = StopFailingAllocations();
+        reachedTheEnd = !failed;
+        Lines lines = PlanLines();
+        if (result == ERROR_SUCCESS) {
+            EXPECT_EQ(kPlanLines, lines);
+            EXPECT_EQ(4u, fresh.m_planFiles.Count());
+            continue;
+        }
+        EXPECT_TRUE(failed);
+        EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), result);
+        EXPECT_TRUE(fresh.m_planServices.IsEmpty());
+        EXPECT_TRUE(fresh.m_planRegKeys.IsEmpty());
+        EXPECT_TRUE(fresh.m_planRegValues.IsEmpty());
+        EXPECT_TRUE(fresh.m_planFiles.IsEmpty());
+        ASSERT_LE(lines.size(), kPlanLines.size());
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (i + 1 == lines.size() && lines[i].compare(0, 5, "0008 ") == 0) {
+                failedSteps.insert(lines[i].substr(5, lines[i].find(':') - 5));
+                continue;
+            }
+            EXPECT_EQ(kPlanLines[i], lines[i]);
+        }
+        if (!lines.empty()) {
+            EXPECT_NE(kPlanLines.back(), lines.back());
+        }
+    }
+    EXPECT_TRUE(reachedTheEnd);
+    EXPECT_EQ((std::set<std::string>{"PopulateRemoveServiceList", "PopulateRemoveRegList",
+                                     "PopulateRemoveFileList"}),
+              failedSteps);
 }
 
 TEST_F(RemovalPlanTest, CancelWithoutErrorTextLogsTheCounts) {

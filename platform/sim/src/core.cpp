@@ -16,6 +16,9 @@ std::recursive_mutex& MachineLock() {
 
 namespace {
 
+// How many machine locks the thread holds.
+thread_local unsigned t_insideSystem = 0;
+
 std::vector<void (*)()>& ResetHooks() {
     static std::vector<void (*)()> hooks;
     return hooks;
@@ -60,6 +63,14 @@ void ResetCore() {
 ResetHook coreHook(ResetCore);
 
 } // namespace
+
+Guard::Guard(std::recursive_mutex& lock) : m_lock(lock) {
+    ++t_insideSystem;
+}
+
+Guard::~Guard() {
+    --t_insideSystem;
+}
 
 ResetHook::ResetHook(void (*reset)()) {
     ResetHooks().push_back(reset);
@@ -187,6 +198,10 @@ unsigned CallCount(const char* operation) {
     simcore::Guard guard(simcore::MachineLock());
     auto it = simcore::Faults().calls.find(operation);
     return it == simcore::Faults().calls.end() ? 0 : it->second;
+}
+
+bool InsideSystem() {
+    return simcore::t_insideSystem > 0;
 }
 
 } // namespace sim

@@ -11,7 +11,18 @@ namespace simcore {
 
 // One lock serialises every access to the simulated machine's state (dialog and worker threads).
 std::recursive_mutex& MachineLock();
-using Guard = std::lock_guard<std::recursive_mutex>;
+// The machine lock held for one call into the simulation; while a thread holds it, whatever it
+// does is the simulated system's own work (sim::InsideSystem).
+class Guard {
+public:
+    explicit Guard(std::recursive_mutex& lock);
+    ~Guard();
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+
+private:
+    std::lock_guard<std::recursive_mutex> m_lock;
+};
 
 // Each area registers how it returns to its initial state; sim::Reset runs them all.
 struct ResetHook {

@@ -19,5 +19,9 @@ void InjectFault(const char* operation, DWORD error, unsigned after = 0, FaultMo
 void ClearFaults();
 // How often the operation was called since the last reset.
 unsigned CallCount(const char* operation);
+// True while the calling thread is inside a call of the simulated system. A real system reports a
+// shortage of memory as a call's error, never by throwing: a test that makes the heap fail spares
+// the simulation's own allocations.
+bool InsideSystem();
 
 } // namespace sim
