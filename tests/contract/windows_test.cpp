@@ -17,6 +17,7 @@ const UINT kMark = WM_USER + 52;         // only recorded
 const UINT kPostThenSend = WM_USER + 53; // posts kMark, then sends kDouble to itself
 const UINT kServeWorker = WM_USER + 54;  // waits for a worker's send as the program's dialog does
 const UINT kRepaint = WM_USER + 55;      // invalidates itself and runs the paint messages
+const UINT kFocus = WM_USER + 56;        // SetFocus(control lParam); result: the focus after it
 
 struct Seen {
     UINT message;
@@ -31,6 +32,10 @@ std::atomic<HWND> g_dialog{nullptr};
 std::atomic<LRESULT> g_workerResult{0};
 std::atomic<int> g_paintsOfDialog{0};
 std::atomic<int> g_paintsLeft{-1};
+// The dialog's paint as the program's when minimised: its icon drawn through BeginPaint.
+std::atomic<bool> g_paintIcon{false};
+std::atomic<int> g_iconsDrawn{0};
+std::atomic<HWND> g_focusBefore{nullptr};
 
 std::vector<Seen> SeenOf(UINT message) {
     std::lock_guard<std::mutex> hold(g_seenLock);
@@ -100,6 +105,20 @@ INT_PTR Repaint(HWND dialog) {
     return TRUE;
 }
 
+INT_PTR PaintIcon(HWND dialog) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(dialog, &paint);
+    if (dc && DrawIcon(dc, 0, 0, LoadIconA(nullptr, IDI_APPLICATION)))
+        ++g_iconsDrawn;
+    EndPaint(dialog, &paint);
+    return TRUE;
+}
+
+INT_PTR Focus(HWND dialog, LPARAM id) {
+    g_focusBefore = SetFocus(GetDlgItem(dialog, static_cast<int>(id)));
+    return Result(dialog, reinterpret_cast<LRESULT>(GetFocus()));
+}
+
 INT_PTR CALLBACK TestProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     {
         std::lock_guard<std::mutex> hold(g_seenLock);
@@ -131,6 +150,10 @@ INT_PTR CALLBACK TestProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         return ServeWorker(dialog);
     case kRepaint:
         return Repaint(dialog);
+    case kFocus:
+        return Focus(dialog, lParam);
+    case WM_PAINT:
+        return g_paintIcon ? PaintIcon(dialog) : FALSE;
     default:
         return FALSE;
     }
@@ -316,6 +339,82 @@ TEST_F(WindowDialogs, TextsOfControlsAreSetAndReadFromAnotherThread) {
     EXPECT_EQ(run.ThreadId(), setText[0].thread);
 }
 
+TEST_F(WindowDialogs, FocusGoesToEnabledControlsOnTheDialogThread) {
+    DialogThread run;
+    HWND dialog = run.Dialog();
+    ASSERT_NE(nullptr, dialog);
+    HWND cancel = run.Item(IDCANCEL);
+    EXPECT_EQ(reinterpret_cast<LRESULT>(cancel), SendMessageA(dialog, kFocus, 0, IDCANCEL));
+    EXPECT_EQ(run.Item(KV_CONTRACT_GO), g_focusBefore.load());
+    // A disabled control cannot take it: nothing changes.
+    EnableWindow(run.Item(KV_CONTRACT_GO), FALSE);
+    EXPECT_EQ(reinterpret_cast<LRESULT>(cancel), SendMessageA(dialog, kFocus, 0, KV_CONTRACT_GO));
+    EXPECT_EQ(nullptr, g_focusBefore.load());
+}
+
+TEST_F(WindowDialogs, SystemMenuTakesAppendedItemsAndItsCommandsReachTheDialog) {
+    DialogThread run;
+    HWND dialog = run.Dialog();
+    ASSERT_NE(nullptr, dialog);
+    HMENU menu = GetSystemMenu(dialog, FALSE);
+    ASSERT_NE(nullptr, menu);
+    EXPECT_TRUE(AppendMenuA(menu, MF_SEPARATOR, 0, nullptr));
+    EXPECT_TRUE(AppendMenuA(menu, MF_STRING, 0x10, "&About..."));
+    EXPECT_EQ(menu, GetSystemMenu(dialog, FALSE));
+    // Reverting drops the copy: its handle is no longer a menu.
+    EXPECT_EQ(nullptr, GetSystemMenu(dialog, TRUE));
+    SetLastError(contract::kMarker);
+    EXPECT_FALSE(AppendMenuA(menu, MF_STRING, 0x20, "Stale"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_MENU_HANDLE), GetLastError());
+    PostMessageA(dialog, WM_SYSCOMMAND, 0x10, 0);
+    PostMessageA(dialog, kEnd, 3, 0);
+    EXPECT_EQ(3, run.Join());
+    auto commands = SeenOf(WM_SYSCOMMAND);
+    ASSERT_EQ(1u, commands.size());
+    EXPECT_EQ(0x10u, commands[0].wParam);
+}
+
+TEST_F(WindowDialogs, MinimiseAndRestoreCommandsChangeTheIconicState) {
+    DialogThread run;
+    HWND dialog = run.Dialog();
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_FALSE(IsIconic(dialog));
+    SendMessageA(dialog, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(IsIconic(dialog));
+    SendMessageA(dialog, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_FALSE(IsIconic(dialog));
+}
+
+TEST_F(WindowDialogs, IconsSetOnTheDialogAreReadBack) {
+    DialogThread run;
+    HWND dialog = run.Dialog();
+    ASSERT_NE(nullptr, dialog);
+    HICON icon = LoadIconA(nullptr, IDI_APPLICATION);
+    ASSERT_NE(nullptr, icon);
+    EXPECT_EQ(icon, LoadIconA(nullptr, IDI_APPLICATION));
+    EXPECT_EQ(0, SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon)));
+    EXPECT_EQ(0, SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
+    EXPECT_EQ(reinterpret_cast<LRESULT>(icon), SendMessageA(dialog, WM_GETICON, ICON_BIG, 0));
+    EXPECT_EQ(reinterpret_cast<LRESULT>(icon), SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0));
+    EXPECT_EQ(reinterpret_cast<LRESULT>(icon),
+              SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(nullptr)));
+}
+
+TEST_F(WindowDialogs, StringsLoadCutToTheBufferAndMissingOnesAreEmpty) {
+    HINSTANCE module = GetModuleHandleA(nullptr);
+    char buffer[12];
+    EXPECT_EQ(5, LoadStringA(module, KV_CONTRACT_HELLO, buffer, sizeof(buffer)));
+    EXPECT_STREQ("Hello", buffer);
+    EXPECT_EQ(11, LoadStringA(module, KV_CONTRACT_TEN, buffer, sizeof(buffer)));
+    EXPECT_STREQ("Exactly ten", buffer);
+    EXPECT_EQ(3, LoadStringA(module, KV_CONTRACT_HELLO, buffer, 4));
+    EXPECT_STREQ("Hel", buffer);
+    SetLastError(contract::kMarker);
+    EXPECT_EQ(0, LoadStringA(module, 4000, buffer, sizeof(buffer)));
+    EXPECT_STREQ("", buffer);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError());
+}
+
 // ---- Sent and posted messages ----------------------------------------------------------------
 
 TEST_F(WindowMessages, SendFromAnotherThreadRunsOnTheWindowThreadAndReturnsTheResult) {
@@ -372,12 +471,22 @@ TEST_F(WindowMessages, AWaitForAWorkerServesItsSendButLeavesPostedMessagesQueued
 TEST_F(WindowMessages, InvalidatedDialogGetsOnePaintMessageThenIsValid) {
     DialogThread run;
     ASSERT_NE(nullptr, run.Dialog());
-    g_paintsOfDialog = 0;
-    g_paintsLeft = -1;
-    SendMessageA(run.Dialog(), kRepaint, 0, 0);
-    EXPECT_EQ(1, g_paintsOfDialog.load());
-    EXPECT_EQ(0, g_paintsLeft.load());
+    // Painted first by the default procedure, then by the dialog's own, which draws an icon.
+    for (bool own : {false, true}) {
+        SCOPED_TRACE(own ? "own paint" : "default paint");
+        g_paintIcon = own;
+        g_iconsDrawn = 0;
+        g_paintsOfDialog = 0;
+        g_paintsLeft = -1;
+        SendMessageA(run.Dialog(), kRepaint, 0, 0);
+        EXPECT_EQ(1, g_paintsOfDialog.load());
+        EXPECT_EQ(0, g_paintsLeft.load());
+        EXPECT_EQ(own ? 1 : 0, g_iconsDrawn.load());
+    }
+    g_paintIcon = false;
     EXPECT_FALSE(SeenOf(WM_PAINT).empty());
+    EXPECT_EQ(32, GetSystemMetrics(SM_CXICON));
+    EXPECT_EQ(32, GetSystemMetrics(SM_CYICON));
 }
 
 // ---- The calling thread's own queue ----------------------------------------------------------

@@ -1,4 +1,5 @@
-// The contract tests' dialog template: ids and frame, shared by the .rc and the native table.
+// The contract tests' resources: the dialog's ids and frame and the string ids, shared by the .rc
+// and the native table.
 #pragma once
 
 #define KV_CONTRACT_DIALOG 700
@@ -8,3 +9,5 @@
 #define KV_CONTRACT_STYLE (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT)
 #define KV_CONTRACT_SIZE 120, 50
 #define KV_CONTRACT_FONT "MS Shell Dlg"
+#define KV_CONTRACT_HELLO 720
+#define KV_CONTRACT_TEN 721

@@ -21,8 +21,15 @@ const sim::DialogTemplate kDialogs[] = {
      KV_CONTRACT_FONT, 8, kControls, static_cast<int>(sizeof(kControls) / sizeof(kControls[0]))},
 };
 
+#define STR(id, text) {id, text},
+const sim::StringResource kStrings[] = {
+#include "contract_strings.inc"
+};
+#undef STR
+
 // What the contract test program carries as resources on Windows (contract_windows.rc).
-const sim::ResourceSet kResources = {kDialogs, 1, nullptr, 0, nullptr, 0};
+const sim::ResourceSet kResources = {
+    kDialogs, 1, kStrings, static_cast<int>(sizeof(kStrings) / sizeof(kStrings[0])), nullptr, 0};
 
 } // namespace
 
