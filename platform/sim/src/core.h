@@ -35,9 +35,10 @@ template <class T> T FailWith(DWORD error, T result) {
 // the fault's code there and 0 otherwise, for the function's own use afterwards.
 //
 // SIM_API_ENTRY also holds the machine lock from here to the end of the function. SIM_API_FAULT
-// leaves the lock to the caller: for functions that already hold it (a check that comes before
-// the count), and for those that must not hold it (they block, run window procedures or test
-// callbacks, or take the window system's lock, which is never taken inside the machine lock).
+// leaves the lock to the function: for those that took it already (a check comes before the
+// count) and for those that run without it; waits, window functions and message boxes must not
+// hold it, as they block, run window procedures or test callbacks, or take the window system's
+// lock, which is never taken inside the machine lock.
 #define SIM_API_FAULT(error, ...)                                                                  \
     DWORD error = 0;                                                                               \
     if (simcore::Faulted(__func__, &error))                                                        \
