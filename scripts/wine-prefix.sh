@@ -32,6 +32,17 @@ server_running() {
     "$server" -w 9>&-
     touch "$WINEPREFIX/.kv-ready"
   fi
+  # KV_WINE_GRAPHICS names the prefix's graphics driver: "null" serves windows (dialogs, message
+  # boxes, queues, painting) without any display. The desktop process reads it when it starts, so
+  # a prefix that had another one is stopped first; the next start below is then a restart.
+  if [ -n "${KV_WINE_GRAPHICS:-}" ] &&
+     [ "$(cat "$WINEPREFIX/.kv-graphics" 2>/dev/null)" != "$KV_WINE_GRAPHICS" ]; then
+    server_running && "$server" -k 9>&- && "$server" -w 9>&-
+    setsid "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$KV_WINE_GRAPHICS" /f \
+      </dev/null >/dev/null 2>&1 9>&-
+    "$server" -w 9>&-
+    echo "$KV_WINE_GRAPHICS" > "$WINEPREFIX/.kv-graphics"
+  fi
   if ! server_running; then
     setsid "$server" -p </dev/null >/dev/null 2>&1 9>&-
     setsid "$wine" wineboot </dev/null >/dev/null 2>&1 9>&-

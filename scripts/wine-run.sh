@@ -4,6 +4,9 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
+# The build's own test prefix has no display: Wine's null graphics driver serves the windows of
+# the tests there (a prefix named by KV_WINEPREFIX keeps its own, e.g. the GUI tests' on Xvfb).
+[ -z "${KV_WINEPREFIX:-}" ] && export KV_WINE_GRAPHICS=${KV_WINE_GRAPHICS:-null}
 export WINEPREFIX=${KV_WINEPREFIX:-$root/build/win64/wineprefix}
 # A new prefix links its user folders to $HOME: point it at a throwaway folder first.
 export HOME=${KV_WINEHOME:-$WINEPREFIX.home}

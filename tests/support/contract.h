@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace contract {
@@ -17,11 +19,28 @@ void FreshMachine();
 std::string Scratch();
 // True when the real implementation underneath is Wine.
 bool UnderWine();
-// True on the simulated machine.
-bool Simulated();
 // Makes the simulated machine a 64-bit Windows, as the one under wine64 already is (a 64-bit
 // prefix); nothing to do on Windows.
 void Windows64Machine();
+
+// Answers the next message box captioned `caption` by pressing its button `button`, as a user
+// would; `whileUp` runs first, while the box is up (on a thread the test must not depend on:
+// the simulated box runs it on the caller's thread, on Windows it runs on the helper's).
+// The simulated machine takes the answer from its queue of answers; on Windows a helper thread
+// finds the box (a "#32770" window with the caption) and clicks the button with BM_CLICK.
+class BoxAnswerer {
+public:
+    BoxAnswerer(const char* caption, int button, std::function<void()> whileUp = nullptr);
+    ~BoxAnswerer();
+    BoxAnswerer(const BoxAnswerer&) = delete;
+    BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+    // Waits until the box was answered; the text it showed, empty when no box came.
+    std::string Text();
+
+private:
+    struct Helper;
+    std::unique_ptr<Helper> m_helper;
+};
 
 // Marker written before a call, so that a check proves the call itself set the last error.
 constexpr DWORD kMarker = 0xDEADBEEF;

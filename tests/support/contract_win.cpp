@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 
 namespace contract {
 
@@ -54,8 +55,59 @@ bool UnderWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-bool Simulated() {
-    return false;
+} // namespace contract
+
+namespace contract {
+
+// A helper thread polls for the box for up to ten seconds, reads its text (the first static
+// control that holds any: the icon's is empty), runs `whileUp` and clicks the button.
+struct BoxAnswerer::Helper {
+    std::thread thread;
+    std::string text;
+};
+
+namespace {
+
+std::string TextOf(HWND window) {
+    char text[1024] = {};
+    GetWindowTextA(window, text, sizeof(text));
+    return text;
+}
+
+} // namespace
+
+BoxAnswerer::BoxAnswerer(const char* caption, int button, std::function<void()> whileUp)
+    : m_helper(new Helper) {
+    Helper* helper = m_helper.get();
+    std::string wanted = caption;
+    helper->thread = std::thread([helper, wanted, button, whileUp] {
+        HWND box = nullptr;
+        for (int i = 0; i < 1000 && !box; ++i) {
+            box = FindWindowA("#32770", wanted.c_str());
+            if (!box)
+                Sleep(10);
+        }
+        if (!box)
+            return;
+        HWND text = FindWindowExA(box, nullptr, "Static", nullptr);
+        while (text && TextOf(text).empty())
+            text = FindWindowExA(box, text, "Static", nullptr);
+        helper->text = text ? TextOf(text) : "";
+        if (whileUp)
+            whileUp();
+        PostMessageA(GetDlgItem(box, button), BM_CLICK, 0, 0);
+    });
+}
+
+BoxAnswerer::~BoxAnswerer() {
+    if (m_helper->thread.joinable())
+        m_helper->thread.join();
+}
+
+std::string BoxAnswerer::Text() {
+    if (m_helper->thread.joinable())
+        m_helper->thread.join();
+    return m_helper->text;
 }
 
 } // namespace contract

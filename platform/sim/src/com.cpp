@@ -65,10 +65,7 @@ int InvalidBstrFrees() {
 } // namespace sim
 
 HRESULT WINAPI CoInitialize(LPVOID reserved) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("CoInitialize", &error))
-        return error ? static_cast<HRESULT>(error) : E_FAIL;
+    SIM_API_ENTRY(error, error ? static_cast<HRESULT>(error) : E_FAIL);
     if (reserved)
         return E_INVALIDARG;
     int& count = State().initialised[GetCurrentThreadId()];
@@ -91,9 +88,7 @@ HRESULT WINAPI CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, 
     auto it = State().initialised.find(GetCurrentThreadId());
     if (it == State().initialised.end() || it->second == 0)
         return CO_E_NOTINITIALIZED;
-    DWORD error = 0;
-    if (simcore::Faulted("CoCreateInstance", &error))
-        return error ? static_cast<HRESULT>(error) : E_FAIL;
+    SIM_API_FAULT(error, error ? static_cast<HRESULT>(error) : E_FAIL);
     if (outer)
         return CLASS_E_NOAGGREGATION;
     if (clsid != CLSID_WbemLocator || !(context & (CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER)))
@@ -116,10 +111,9 @@ int WINAPI StringFromGUID2(REFGUID guid, LPOLESTR text, int size) {
 }
 
 BSTR WINAPI SysAllocString(const OLECHAR* text) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (!text || simcore::Faulted("SysAllocString", &error))
+    if (!text)
         return nullptr;
+    SIM_API_ENTRY(error, nullptr);
     size_t length = wcslen(text);
     char* block = static_cast<char*>(malloc(kPrefix + (length + 1) * sizeof(OLECHAR)));
     if (!block)

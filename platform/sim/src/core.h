@@ -32,6 +32,34 @@ struct ResetHook {
 // Counts a call of `operation`; true when an injected fault says it must fail (error in *error).
 bool Faulted(const char* operation, DWORD* error);
 
+// Sets the calling thread's last error and gives `result`: the usual way an API call fails.
+template <class T> T FailWith(DWORD error, T result) {
+    SetLastError(error);
+    return result;
+}
+
+} // namespace simcore
+
+// The opening of a simulated API function. It counts the call under the function's own name
+// (__func__: the name a test injects faults and reads call counts by) and, when an injected fault
+// says this call fails, returns `...` from the function at once. It declares `error`, which holds
+// the fault's code there and 0 otherwise, for the function's own use afterwards.
+//
+// SIM_API_ENTRY also holds the machine lock from here to the end of the function. SIM_API_FAULT
+// leaves the lock to the function: for those that took it already (a check comes before the
+// count) and for those that run without it; waits, window functions and message boxes must not
+// hold it, as they block, run window procedures or test callbacks, or take the window system's
+// lock, which is never taken inside the machine lock.
+#define SIM_API_FAULT(error, ...)                                                                  \
+    DWORD error = 0;                                                                               \
+    if (simcore::Faulted(__func__, &error))                                                        \
+    return __VA_ARGS__
+#define SIM_API_ENTRY(error, ...)                                                                  \
+    simcore::Guard simApiGuard(simcore::MachineLock());                                            \
+    SIM_API_FAULT(error, __VA_ARGS__)
+
+namespace simcore {
+
 // Kernel objects behind HANDLE values.
 struct Object {
     virtual ~Object() = default;

@@ -146,11 +146,7 @@ LRESULT DialogProcedure(const std::shared_ptr<Window>& window, UINT message, WPA
 
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND parent, DLGPROC proc,
                                LPARAM param) {
-    DWORD error = 0;
-    if (simcore::Faulted("DialogBoxParamA", &error)) {
-        SetLastError(error);
-        return -1;
-    }
+    SIM_API_FAULT(error, simcore::FailWith(error, -1));
     simwin::DialogCopy copy;
     if (!IS_INTRESOURCE(templateName) ||
         !simwin::FindDialogTemplate(static_cast<int>(reinterpret_cast<ULONG_PTR>(templateName)),

@@ -12,14 +12,14 @@ constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                             FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                             FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// Starts a file function: counts the call, applies an injected fault and checks the path.
-// Returns the node named by the path, or null with the last error set.
-simfs::Node* Begin(const char* operation, const char* given) {
+// Checks the path a file function was given (machine lock held, the call counted). Returns the
+// node it names, or null with the last error set.
+simfs::Node* Begin(const char* given) {
     // The path the calling thread's view reaches (a 32-bit program's System32 is SysWOW64).
     const std::string view = simwow::FileView(given);
     const char* path = given ? view.c_str() : nullptr;
-    DWORD error = 0;
-    if (simcore::Faulted(operation, &error) || (error = simfs::CheckPath(path)) != 0) {
+    DWORD error = simfs::CheckPath(path);
+    if (error != 0) {
         SetLastError(error);
         return nullptr;
     }
@@ -45,16 +45,16 @@ BOOL Fail(DWORD error) {
 } // namespace
 
 DWORD WINAPI GetFileAttributesA(LPCSTR path) {
-    simcore::Guard guard(simcore::MachineLock());
-    simfs::Node* node = Begin("GetFileAttributesA", path);
+    SIM_API_ENTRY(error, simcore::FailWith(error, INVALID_FILE_ATTRIBUTES));
+    simfs::Node* node = Begin(path);
     if (!node)
         return INVALID_FILE_ATTRIBUTES;
     return node->attributes ? node->attributes : static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL);
 }
 
 BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
-    simcore::Guard guard(simcore::MachineLock());
-    simfs::Node* node = Begin("SetFileAttributesA", path);
+    SIM_API_ENTRY(error, simcore::FailWith(error, FALSE));
+    simfs::Node* node = Begin(path);
     if (!node)
         return FALSE;
     DWORD kept = node->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
@@ -64,8 +64,8 @@ BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR path) {
-    simcore::Guard guard(simcore::MachineLock());
-    simfs::Node* node = Begin("DeleteFileA", path);
+    SIM_API_ENTRY(error, simcore::FailWith(error, FALSE));
+    simfs::Node* node = Begin(path);
     if (!node)
         return FALSE;
     if (node->IsFolder())
@@ -80,8 +80,8 @@ BOOL WINAPI DeleteFileA(LPCSTR path) {
 }
 
 BOOL WINAPI RemoveDirectoryA(LPCSTR path) {
-    simcore::Guard guard(simcore::MachineLock());
-    simfs::Node* node = Begin("RemoveDirectoryA", path);
+    SIM_API_ENTRY(error, simcore::FailWith(error, FALSE));
+    simfs::Node* node = Begin(path);
     if (!node)
         return FALSE;
     if (!node->IsFolder())
@@ -100,11 +100,10 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR path) {
 }
 
 BOOL WINAPI CreateDirectoryA(LPCSTR given, LPSECURITY_ATTRIBUTES) {
-    simcore::Guard guard(simcore::MachineLock());
+    SIM_API_ENTRY(error, Fail(error));
     const std::string view = simwow::FileView(given);
     const char* path = given ? view.c_str() : nullptr;
-    DWORD error = 0;
-    if (simcore::Faulted("CreateDirectoryA", &error) || (error = simfs::CheckPath(path)) != 0)
+    if ((error = simfs::CheckPath(path)) != 0)
         return Fail(error);
     simfs::ParsedPath parsed = simfs::Parse(path);
     if (parsed.valid && parsed.components.empty())

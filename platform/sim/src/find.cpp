@@ -66,9 +66,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR given, LPWIN32_FIND_DATAA data) {
     simcore::Guard guard(simcore::MachineLock());
     const std::string view = simwow::FileView(given);
     const char* pattern = given ? view.c_str() : nullptr;
-    DWORD error = 0;
-    if (simcore::Faulted("FindFirstFileA", &error))
-        return Fail(error);
+    SIM_API_FAULT(error, Fail(error));
     if (!pattern || !data)
         return Fail(ERROR_INVALID_PARAMETER);
     if (simfs::TooLong(pattern))
@@ -110,12 +108,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR given, LPWIN32_FIND_DATAA data) {
 }
 
 BOOL WINAPI FindNextFileA(HANDLE handle, LPWIN32_FIND_DATAA data) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("FindNextFileA", &error)) {
-        SetLastError(error);
-        return FALSE;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, FALSE));
     auto search = simcore::HandleAs<Search>(handle);
     if (!search || !data) {
         SetLastError(search ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
@@ -130,12 +123,7 @@ BOOL WINAPI FindNextFileA(HANDLE handle, LPWIN32_FIND_DATAA data) {
 }
 
 BOOL WINAPI FindClose(HANDLE handle) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("FindClose", &error)) {
-        SetLastError(error);
-        return FALSE;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, FALSE));
     if (!simcore::HandleAs<Search>(handle) || !simcore::RemoveHandle(handle)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

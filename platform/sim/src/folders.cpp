@@ -144,9 +144,7 @@ BOOL WINAPI SHGetSpecialFolderPathA(HWND, LPSTR path, int folder, BOOL create) {
     if (!path)
         return FALSE;
     path[0] = '\0';
-    DWORD error = 0;
-    if (simcore::Faulted("SHGetSpecialFolderPathA", &error))
-        return FALSE;
+    SIM_API_FAULT(error, FALSE);
     if (folder & CSIDL_FLAG_CREATE)
         create = TRUE;
     std::string found;

@@ -93,42 +93,22 @@ std::string ExpandEnvironment(const std::string& text) {
 } // namespace simfolders
 
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("GetWindowsDirectoryA", &error)) {
-        SetLastError(error);
-        return 0;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, 0));
     return CopyOut(simfolders::State().windows, buffer, size);
 }
 
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("GetSystemDirectoryA", &error)) {
-        SetLastError(error);
-        return 0;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, 0));
     return CopyOut(simfolders::State().windows + "\\system32", buffer, size);
 }
 
 DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("GetTempPathA", &error)) {
-        SetLastError(error);
-        return 0;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, 0));
     return CopyOut(TempFolder(), buffer, size);
 }
 
 BOOL WINAPI GetUserNameA(LPSTR buffer, LPDWORD size) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("GetUserNameA", &error)) {
-        SetLastError(error);
-        return FALSE;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, FALSE));
     if (!size) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

@@ -84,11 +84,7 @@ bool KnownLanguage(DWORD language) {
 // LocalFree; otherwise the text must fit into `size` characters with its terminator.
 DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
                             LPSTR buffer, DWORD size, va_list*) {
-    DWORD error = 0;
-    if (simcore::Faulted("FormatMessageA", &error)) {
-        SetLastError(error);
-        return 0;
-    }
+    SIM_API_FAULT(error, simcore::FailWith(error, 0));
     if (!buffer) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;

@@ -89,11 +89,10 @@ void ClearDebugOutput() {
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
     simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (!info || State().versionFails || simcore::Faulted("GetVersionExA", &error)) {
-        SetLastError(error ? error : ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    // A refused query is not counted as a call.
+    if (!info || State().versionFails)
+        return simcore::FailWith(ERROR_INVALID_PARAMETER, FALSE);
+    SIM_API_FAULT(error, simcore::FailWith(error ? error : ERROR_INVALID_PARAMETER, FALSE));
     DWORD size = info->dwOSVersionInfoSize;
     if (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA)) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
@@ -117,12 +116,9 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
 }
 
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (module || simcore::Faulted("GetModuleFileNameA", &error)) {
-        SetLastError(error ? error : ERROR_MOD_NOT_FOUND);
-        return 0;
-    }
+    if (module)
+        return simcore::FailWith(ERROR_MOD_NOT_FOUND, 0);
+    SIM_API_ENTRY(error, simcore::FailWith(error ? error : ERROR_MOD_NOT_FOUND, 0));
     if (!buffer || size == 0) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
@@ -168,7 +164,8 @@ void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION cs) {
 }
 
 HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes) {
-    void* memory = (flags & LMEM_ZEROINIT) ? calloc(1, bytes ? bytes : 1) : malloc(bytes ? bytes : 1);
+    void* memory =
+        (flags & LMEM_ZEROINIT) ? calloc(1, bytes ? bytes : 1) : malloc(bytes ? bytes : 1);
     if (!memory)
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return memory;

@@ -159,11 +159,7 @@ using simwin::Hold;
 using simwin::Lock;
 
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    DWORD error = 0;
-    if (simcore::Faulted("PostMessageA", &error)) {
-        SetLastError(error);
-        return FALSE;
-    }
+    SIM_API_FAULT(error, simcore::FailWith(error, FALSE));
     if (!window) {
         Hold hold(Lock());
         simwin::PostLocked(GetCurrentThreadId(), nullptr, message, wParam, lParam);

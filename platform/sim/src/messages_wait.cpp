@@ -29,12 +29,9 @@ void WaitBriefly(std::chrono::milliseconds slice) {
 // timeout on the virtual clock, as the kernel waits do.
 DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
                                        DWORD milliseconds, DWORD wakeMask) {
-    DWORD error = 0;
-    if (count >= MAXIMUM_WAIT_OBJECTS || (count && !handles) ||
-        simcore::Faulted("MsgWaitForMultipleObjects", &error)) {
-        SetLastError(error ? error : ERROR_INVALID_PARAMETER);
-        return WAIT_FAILED;
-    }
+    if (count >= MAXIMUM_WAIT_OBJECTS || (count && !handles))
+        return simcore::FailWith(ERROR_INVALID_PARAMETER, WAIT_FAILED);
+    SIM_API_FAULT(error, simcore::FailWith(error ? error : ERROR_INVALID_PARAMETER, WAIT_FAILED));
     std::vector<std::shared_ptr<simcore::Object>> objects;
     for (DWORD i = 0; i < count; ++i) {
         auto object = simcore::LookupHandle(handles[i]);

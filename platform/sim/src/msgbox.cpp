@@ -51,11 +51,7 @@ HWND TopLevelOwner(HWND owner) {
 // changes reach the owner's procedure as WM_ENABLE on the owner's thread: a box shown from another
 // thread therefore needs that thread to retrieve messages (see sim::SetSendDeadlockLimit).
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    DWORD error = 0;
-    if (simcore::Faulted("MessageBoxA", &error)) {
-        SetLastError(error);
-        return 0;
-    }
+    SIM_API_FAULT(error, simcore::FailWith(error, 0));
     HWND top = nullptr;
     if (owner) {
         top = TopLevelOwner(owner);

@@ -25,12 +25,7 @@ simcore::ResetHook hook(ResetMutexes);
 } // namespace
 
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR name) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("CreateMutexA", &error)) {
-        SetLastError(error);
-        return nullptr;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, nullptr));
     std::shared_ptr<MutexObject> object;
     bool existed = false;
     if (name && *name) {

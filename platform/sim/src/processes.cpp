@@ -147,13 +147,8 @@ void End(DWORD pid, DWORD exitCode, bool terminated) {
     }
 }
 
-BOOL Deliver(HANDLE snapshot, LPPROCESSENTRY32 entry, bool first, const char* operation) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted(operation, &error)) {
-        SetLastError(error);
-        return FALSE;
-    }
+// Process32First and Process32Next, called with the machine lock held.
+BOOL Deliver(HANDLE snapshot, LPPROCESSENTRY32 entry, bool first) {
     auto object = simcore::HandleAs<Snapshot>(snapshot);
     if (!object) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -231,12 +226,7 @@ int OpenProcessHandles() {
 } // namespace sim
 
 HANDLE WINAPI CreateToolhelp32Snapshot(DWORD flags, DWORD) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("CreateToolhelp32Snapshot", &error)) {
-        SetLastError(error);
-        return INVALID_HANDLE_VALUE;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, INVALID_HANDLE_VALUE));
     // The snapshot is a frozen copy: later starts and ends do not show in it.
     auto snapshot = std::make_shared<Snapshot>();
     if (flags & TH32CS_SNAPPROCESS) {
@@ -259,20 +249,17 @@ HANDLE WINAPI CreateToolhelp32Snapshot(DWORD flags, DWORD) {
 }
 
 BOOL WINAPI Process32First(HANDLE snapshot, LPPROCESSENTRY32 entry) {
-    return Deliver(snapshot, entry, true, "Process32First");
+    SIM_API_ENTRY(error, simcore::FailWith(error, FALSE));
+    return Deliver(snapshot, entry, true);
 }
 
 BOOL WINAPI Process32Next(HANDLE snapshot, LPPROCESSENTRY32 entry) {
-    return Deliver(snapshot, entry, false, "Process32Next");
+    SIM_API_ENTRY(error, simcore::FailWith(error, FALSE));
+    return Deliver(snapshot, entry, false);
 }
 
 HANDLE WINAPI OpenProcess(DWORD access, BOOL, DWORD processId) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("OpenProcess", &error)) {
-        SetLastError(error);
-        return nullptr;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, nullptr));
     Process* process = processId ? Find(processId) : nullptr;
     if (!process) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -286,12 +273,7 @@ HANDLE WINAPI OpenProcess(DWORD access, BOOL, DWORD processId) {
 }
 
 BOOL WINAPI TerminateProcess(HANDLE handle, UINT exitCode) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("TerminateProcess", &error)) {
-        SetLastError(error);
-        return FALSE;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, FALSE));
     auto object = simcore::HandleAs<ProcessHandle>(handle);
     if (!object || std::dynamic_pointer_cast<StartedThread>(object)) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -309,12 +291,7 @@ BOOL WINAPI TerminateProcess(HANDLE handle, UINT exitCode) {
 }
 
 BOOL WINAPI GetExitCodeProcess(HANDLE handle, LPDWORD exitCode) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("GetExitCodeProcess", &error)) {
-        SetLastError(error);
-        return FALSE;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, FALSE));
     auto object = simcore::HandleAs<ProcessHandle>(handle);
     if (!object || std::dynamic_pointer_cast<StartedThread>(object)) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -336,12 +313,7 @@ BOOL WINAPI GetExitCodeProcess(HANDLE handle, LPDWORD exitCode) {
 BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES,
                            LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPCSTR, LPSTARTUPINFOA,
                            LPPROCESS_INFORMATION info) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("CreateProcessA", &error)) {
-        SetLastError(error);
-        return FALSE;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, FALSE));
     if (!info || (!application && !commandLine)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

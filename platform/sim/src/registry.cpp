@@ -4,10 +4,7 @@
 using simreg::KeyPtr;
 
 LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("RegOpenKeyExA", &error))
-        return static_cast<LONG>(error);
+    SIM_API_ENTRY(error, static_cast<LONG>(error));
     if (!result)
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
@@ -22,10 +19,7 @@ LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access,
 
 LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access,
                             LPSECURITY_ATTRIBUTES, PHKEY result, LPDWORD disposition) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("RegCreateKeyExA", &error))
-        return static_cast<LONG>(error);
+    SIM_API_ENTRY(error, static_cast<LONG>(error));
     if (!result)
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
@@ -53,21 +47,14 @@ LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM
 }
 
 LONG WINAPI RegCloseKey(HKEY key) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("RegCloseKey", &error))
-        return static_cast<LONG>(error);
+    SIM_API_ENTRY(error, static_cast<LONG>(error));
     return simreg::CloseHandle(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 namespace {
 
-// RegDeleteKeyA and RegDeleteKeyExA: the key in the view `view` selects.
-LONG DeleteKey(const char* operation, HKEY key, LPCSTR subKey, REGSAM view) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted(operation, &error))
-        return static_cast<LONG>(error);
+// RegDeleteKeyA and RegDeleteKeyExA (machine lock held): the key in the view `view` selects.
+LONG DeleteKey(HKEY key, LPCSTR subKey, REGSAM view) {
     if (!subKey)
         return ERROR_INVALID_PARAMETER;
     KeyPtr target;
@@ -84,9 +71,11 @@ LONG DeleteKey(const char* operation, HKEY key, LPCSTR subKey, REGSAM view) {
 } // namespace
 
 LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey) {
-    return DeleteKey("RegDeleteKeyA", key, subKey, 0);
+    SIM_API_ENTRY(error, static_cast<LONG>(error));
+    return DeleteKey(key, subKey, 0);
 }
 
 LONG WINAPI RegDeleteKeyExA(HKEY key, LPCSTR subKey, REGSAM view, DWORD) {
-    return DeleteKey("RegDeleteKeyExA", key, subKey, view);
+    SIM_API_ENTRY(error, static_cast<LONG>(error));
+    return DeleteKey(key, subKey, view);
 }

@@ -37,10 +37,7 @@ LONG DeleteTree(const KeyPtr& key) {
 
 DWORD WINAPI SHGetValueA(HKEY key, LPCSTR subKey, LPCSTR valueName, LPDWORD type, LPVOID data,
                          LPDWORD size) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("SHGetValueA", &error))
-        return error;
+    SIM_API_ENTRY(error, error);
     if (data && !size)
         return ERROR_INVALID_PARAMETER;
     KeyPtr target;
@@ -78,10 +75,7 @@ DWORD WINAPI SHGetValueA(HKEY key, LPCSTR subKey, LPCSTR valueName, LPDWORD type
 
 DWORD WINAPI SHSetValueA(HKEY key, LPCSTR subKey, LPCSTR valueName, DWORD type, LPCVOID data,
                          DWORD size) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("SHSetValueA", &error))
-        return error;
+    SIM_API_ENTRY(error, error);
     KeyPtr base;
     REGSAM granted = 0;
     LONG status = simreg::Resolve(key, &base, &granted);
@@ -110,10 +104,7 @@ DWORD WINAPI SHSetValueA(HKEY key, LPCSTR subKey, LPCSTR valueName, DWORD type, 
 }
 
 DWORD WINAPI SHDeleteValueA(HKEY key, LPCSTR subKey, LPCSTR valueName) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("SHDeleteValueA", &error))
-        return error;
+    SIM_API_ENTRY(error, error);
     KeyPtr target;
     LONG status = simreg::OpenPath(key, subKey, &target);
     if (status != ERROR_SUCCESS)
@@ -122,10 +113,7 @@ DWORD WINAPI SHDeleteValueA(HKEY key, LPCSTR subKey, LPCSTR valueName) {
 }
 
 DWORD WINAPI SHDeleteEmptyKeyA(HKEY key, LPCSTR subKey) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("SHDeleteEmptyKeyA", &error))
-        return error;
+    SIM_API_ENTRY(error, error);
     KeyPtr target;
     LONG status = simreg::OpenPath(key, subKey, &target);
     if (status != ERROR_SUCCESS)
@@ -142,10 +130,7 @@ DWORD WINAPI SHDeleteEmptyKeyA(HKEY key, LPCSTR subKey) {
 }
 
 DWORD WINAPI SHDeleteKeyA(HKEY key, LPCSTR subKey) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("SHDeleteKeyA", &error))
-        return error;
+    SIM_API_ENTRY(error, error);
     KeyPtr target;
     LONG status = simreg::OpenPath(key, subKey, &target);
     if (status != ERROR_SUCCESS)

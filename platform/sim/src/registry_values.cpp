@@ -59,10 +59,7 @@ LONG CopyData(const std::string& data, LPBYTE buffer, LPDWORD size) {
 
 LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data,
                            DWORD size) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("RegSetValueExA", &error))
-        return static_cast<LONG>(error);
+    SIM_API_ENTRY(error, static_cast<LONG>(error));
     KeyPtr target;
     LONG status = Open(key, KEY_SET_VALUE, &target);
     if (status != ERROR_SUCCESS)
@@ -75,10 +72,7 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const 
 
 LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data,
                              LPDWORD size) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("RegQueryValueExA", &error))
-        return static_cast<LONG>(error);
+    SIM_API_ENTRY(error, static_cast<LONG>(error));
     if (data && !size)
         return ERROR_INVALID_PARAMETER;
     KeyPtr target;
@@ -94,10 +88,7 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, 
 }
 
 LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("RegDeleteValueA", &error))
-        return static_cast<LONG>(error);
+    SIM_API_ENTRY(error, static_cast<LONG>(error));
     KeyPtr target;
     LONG status = Open(key, KEY_SET_VALUE, &target);
     if (status != ERROR_SUCCESS)
@@ -109,10 +100,7 @@ LONG WINAPI RegQueryInfoKeyA(HKEY key, LPSTR className, LPDWORD classSize, LPDWO
                              LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values,
                              LPDWORD maxValueNameLength, LPDWORD maxValueLength,
                              LPDWORD securityDescriptor, PFILETIME lastWriteTime) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("RegQueryInfoKeyA", &error))
-        return static_cast<LONG>(error);
+    SIM_API_ENTRY(error, static_cast<LONG>(error));
     if (className && !classSize)
         return ERROR_INVALID_PARAMETER;
     KeyPtr target;
@@ -151,10 +139,7 @@ LONG WINAPI RegQueryInfoKeyA(HKEY key, LPSTR className, LPDWORD classSize, LPDWO
 
 LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD,
                           LPSTR className, LPDWORD classSize, PFILETIME lastWriteTime) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("RegEnumKeyExA", &error))
-        return static_cast<LONG>(error);
+    SIM_API_ENTRY(error, static_cast<LONG>(error));
     if (!name || !nameSize)
         return ERROR_INVALID_PARAMETER;
     KeyPtr target;
@@ -178,10 +163,7 @@ LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, L
 }
 
 LONG WINAPI RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("RegEnumKeyA", &error))
-        return static_cast<LONG>(error);
+    SIM_API_ENTRY(error, static_cast<LONG>(error));
     if (!name)
         return ERROR_INVALID_PARAMETER;
     KeyPtr target;
@@ -196,10 +178,7 @@ LONG WINAPI RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize) {
 
 LONG WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD,
                           LPDWORD type, LPBYTE data, LPDWORD dataSize) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("RegEnumValueA", &error))
-        return static_cast<LONG>(error);
+    SIM_API_ENTRY(error, static_cast<LONG>(error));
     if (!valueName || !valueNameSize || (data && !dataSize))
         return ERROR_INVALID_PARAMETER;
     KeyPtr target;

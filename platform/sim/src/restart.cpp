@@ -149,16 +149,13 @@ BOOL RenameNow(const char* existing, const char* newName, bool replace) {
 } // namespace
 
 BOOL WINAPI MoveFileExA(LPCSTR given, LPCSTR newName, DWORD flags) {
-    simcore::Guard guard(simcore::MachineLock());
+    SIM_API_ENTRY(error, simcore::FailWith(error, FALSE));
     // The registration and the move name the path the calling thread's view reaches.
     const std::string view = simwow::FileView(given);
     const char* existing = given ? view.c_str() : nullptr;
-    DWORD error = 0;
-    if (simcore::Faulted("MoveFileExA", &error) || (error = simfs::CheckPath(existing)) != 0 ||
-        (newName && (error = simfs::CheckPath(newName)) != 0)) {
-        SetLastError(error);
-        return FALSE;
-    }
+    if ((error = simfs::CheckPath(existing)) != 0 ||
+        (newName && (error = simfs::CheckPath(newName)) != 0))
+        return simcore::FailWith(error, FALSE);
     if (flags & MOVEFILE_DELAY_UNTIL_REBOOT) {
         // Registered as given: whether the path exists is only looked at by the restart.
         if ((flags & MOVEFILE_COPY_ALLOWED) || (error = Register(existing, newName, flags)) != 0) {
@@ -175,13 +172,9 @@ BOOL WINAPI MoveFileExA(LPCSTR given, LPCSTR newName, DWORD flags) {
 }
 
 BOOL WINAPI MoveFileA(LPCSTR existing, LPCSTR newName) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("MoveFileA", &error) || (error = simfs::CheckPath(existing)) != 0 ||
-        (error = simfs::CheckPath(newName)) != 0) {
-        SetLastError(error);
-        return FALSE;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, FALSE));
+    if ((error = simfs::CheckPath(existing)) != 0 || (error = simfs::CheckPath(newName)) != 0)
+        return simcore::FailWith(error, FALSE);
     return RenameNow(existing, newName, false);
 }
 

@@ -244,10 +244,7 @@ int LiveSids() {
 BOOL WINAPI AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY authority, BYTE count, DWORD sub0,
                                      DWORD sub1, DWORD sub2, DWORD sub3, DWORD sub4, DWORD sub5,
                                      DWORD sub6, DWORD sub7, PSID* sid) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("AllocateAndInitializeSid", &error))
-        return Fail(error);
+    SIM_API_ENTRY(error, Fail(error));
     if (!authority || !sid)
         return Fail(ERROR_INVALID_PARAMETER);
     if (count > 8)
@@ -286,10 +283,7 @@ BOOL WINAPI EqualSid(PSID a, PSID b) {
 }
 
 BOOL WINAPI OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("OpenProcessToken", &error))
-        return Fail(error);
+    SIM_API_ENTRY(error, Fail(error));
     if (!token)
         return Fail(ERROR_NOACCESS);
     // Only this program's own token is modelled.
@@ -303,9 +297,8 @@ BOOL WINAPI OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
 
 BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID data, DWORD size,
                                 PDWORD needed) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("GetTokenInformation", &error) || !Lookup(token, TOKEN_QUERY, &error))
+    SIM_API_ENTRY(error, Fail(error));
+    if (!Lookup(token, TOKEN_QUERY, &error))
         return Fail(error);
     if (!needed)
         return Fail(ERROR_NOACCESS);
@@ -317,10 +310,7 @@ BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVO
 }
 
 BOOL WINAPI LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("LookupPrivilegeValueA", &error))
-        return Fail(error);
+    SIM_API_ENTRY(error, Fail(error));
     if (!name || !luid)
         return Fail(ERROR_INVALID_PARAMETER);
     if (system && *system)
@@ -337,10 +327,8 @@ BOOL WINAPI LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid) {
 
 BOOL WINAPI AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES state,
                                   DWORD size, PTOKEN_PRIVILEGES previous, PDWORD needed) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("AdjustTokenPrivileges", &error) ||
-        !Lookup(token, TOKEN_ADJUST_PRIVILEGES, &error))
+    SIM_API_ENTRY(error, Fail(error));
+    if (!Lookup(token, TOKEN_ADJUST_PRIVILEGES, &error))
         return Fail(error);
     if (!disableAll && !state)
         return Fail(ERROR_INVALID_PARAMETER);

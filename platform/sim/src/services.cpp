@@ -270,12 +270,7 @@ int OpenServiceHandles() {
 } // namespace sim
 
 SC_HANDLE WINAPI OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("OpenSCManagerA", &error)) {
-        SetLastError(error);
-        return nullptr;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, nullptr));
     if (machine && *machine) {
         SetLastError(RPC_S_SERVER_UNAVAILABLE);
         return nullptr;
@@ -298,10 +293,7 @@ BOOL WINAPI EnumServicesStatusA(SC_HANDLE manager, DWORD serviceType, DWORD serv
                                 LPENUM_SERVICE_STATUSA services, DWORD bufferSize,
                                 LPDWORD bytesNeeded, LPDWORD servicesReturned,
                                 LPDWORD resumeHandle) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("EnumServicesStatusA", &error))
-        return Fail(error);
+    SIM_API_ENTRY(error, Fail(error));
     auto object = Manager(manager);
     if (!object)
         return Fail(ERROR_INVALID_HANDLE);
@@ -366,12 +358,7 @@ BOOL WINAPI EnumServicesStatusA(SC_HANDLE manager, DWORD serviceType, DWORD serv
 }
 
 SC_LOCK WINAPI LockServiceDatabase(SC_HANDLE manager) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("LockServiceDatabase", &error)) {
-        SetLastError(error);
-        return nullptr;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, nullptr));
     auto object = Manager(manager);
     if (!object) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -390,10 +377,7 @@ SC_LOCK WINAPI LockServiceDatabase(SC_HANDLE manager) {
 }
 
 BOOL WINAPI UnlockServiceDatabase(SC_LOCK lock) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("UnlockServiceDatabase", &error))
-        return Fail(error);
+    SIM_API_ENTRY(error, Fail(error));
     if (!simcore::HandleAs<LockObject>(lock))
         return Fail(ERROR_INVALID_SERVICE_LOCK);
     simcore::RemoveHandle(lock);
@@ -402,12 +386,7 @@ BOOL WINAPI UnlockServiceDatabase(SC_LOCK lock) {
 }
 
 SC_HANDLE WINAPI OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("OpenServiceA", &error)) {
-        SetLastError(error);
-        return nullptr;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, nullptr));
     if (!Manager(manager)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
@@ -433,10 +412,7 @@ SC_HANDLE WINAPI OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access) {
 }
 
 BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("ControlService", &error))
-        return Fail(error);
+    SIM_API_ENTRY(error, Fail(error));
     if (!status)
         return Fail(ERROR_INVALID_PARAMETER);
     DWORD needed;
@@ -471,10 +447,7 @@ BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS st
 }
 
 BOOL WINAPI QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("QueryServiceStatus", &error))
-        return Fail(error);
+    SIM_API_ENTRY(error, Fail(error));
     if (!status)
         return Fail(ERROR_INVALID_PARAMETER);
     Service* target = Target(service, SERVICE_QUERY_STATUS);
@@ -486,10 +459,7 @@ BOOL WINAPI QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) {
 
 BOOL WINAPI QueryServiceConfigA(SC_HANDLE service, LPQUERY_SERVICE_CONFIGA config, DWORD size,
                                 LPDWORD needed) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("QueryServiceConfigA", &error))
-        return Fail(error);
+    SIM_API_ENTRY(error, Fail(error));
     if (!needed)
         return Fail(ERROR_INVALID_ADDRESS);
     Service* target = Target(service, SERVICE_QUERY_CONFIG);
@@ -522,10 +492,7 @@ BOOL WINAPI QueryServiceConfigA(SC_HANDLE service, LPQUERY_SERVICE_CONFIGA confi
 }
 
 BOOL WINAPI CloseServiceHandle(SC_HANDLE handle) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("CloseServiceHandle", &error))
-        return Fail(error);
+    SIM_API_ENTRY(error, Fail(error));
     if (!simcore::HandleAs<ScObject>(AsHandle(handle)))
         return Fail(ERROR_INVALID_HANDLE);
     simcore::RemoveHandle(AsHandle(handle));
@@ -536,12 +503,7 @@ BOOL WINAPI CloseServiceHandle(SC_HANDLE handle) {
 SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access,
                                 DWORD serviceType, DWORD startType, DWORD, LPCSTR binaryPath,
                                 LPCSTR, LPDWORD tagId, LPCSTR, LPCSTR, LPCSTR) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("CreateServiceA", &error)) {
-        SetLastError(error);
-        return nullptr;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, nullptr));
     auto object = Manager(manager);
     if (!object)
         error = ERROR_INVALID_HANDLE;
@@ -586,10 +548,7 @@ SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayNa
 }
 
 BOOL WINAPI DeleteService(SC_HANDLE service) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("DeleteService", &error))
-        return Fail(error);
+    SIM_API_ENTRY(error, Fail(error));
     Service* target = Target(service, DELETE);
     if (!target)
         return FALSE;
@@ -600,10 +559,7 @@ BOOL WINAPI DeleteService(SC_HANDLE service) {
 }
 
 BOOL WINAPI StartServiceA(SC_HANDLE service, DWORD, LPCSTR*) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("StartServiceA", &error))
-        return Fail(error);
+    SIM_API_ENTRY(error, Fail(error));
     Service* target = Target(service, SERVICE_START);
     if (!target)
         return FALSE;

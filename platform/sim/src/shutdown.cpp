@@ -25,12 +25,7 @@ simcore::ResetHook hook(ResetShutdown);
 } // namespace
 
 BOOL WINAPI MessageBeep(UINT type) {
-    DWORD error = 0;
-    if (simcore::Faulted("MessageBeep", &error)) {
-        SetLastError(error);
-        return FALSE;
-    }
-    simcore::Guard guard(simcore::MachineLock());
+    SIM_API_ENTRY(error, simcore::FailWith(error, FALSE));
     State().beeps.push_back(type);
     return TRUE;
 }
@@ -38,12 +33,7 @@ BOOL WINAPI MessageBeep(UINT type) {
 // Recorded as asked. The shutdown privilege is not checked here: telling the NT family from 9x
 // would cost a counted GetVersionExA call; tests read sim::EnabledPrivileges() instead.
 BOOL WINAPI ExitWindowsEx(UINT flags, DWORD) {
-    DWORD error = 0;
-    if (simcore::Faulted("ExitWindowsEx", &error)) {
-        SetLastError(error);
-        return FALSE;
-    }
-    simcore::Guard guard(simcore::MachineLock());
+    SIM_API_ENTRY(error, simcore::FailWith(error, FALSE));
     State().exitRequests.push_back(flags);
     return TRUE;
 }

@@ -59,11 +59,9 @@ HANDLE WINAPI GetCurrentThread(void) {
 
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start,
                            LPVOID parameter, DWORD, LPDWORD threadId) {
-    DWORD error = 0;
-    if (!start || simcore::Faulted("CreateThread", &error)) {
-        SetLastError(error ? error : ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
+    if (!start)
+        return simcore::FailWith(ERROR_INVALID_PARAMETER, nullptr);
+    SIM_API_FAULT(error, simcore::FailWith(error ? error : ERROR_INVALID_PARAMETER, nullptr));
     auto object = std::make_shared<ThreadObject>();
     HANDLE handle = simcore::AddHandle(object);
     std::atomic<DWORD> id{0};
@@ -105,12 +103,9 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 
 DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
                                     DWORD milliseconds) {
-    DWORD error = 0;
-    if (count == 0 || count > MAXIMUM_WAIT_OBJECTS || !handles ||
-        simcore::Faulted("WaitForMultipleObjects", &error)) {
-        SetLastError(error ? error : ERROR_INVALID_PARAMETER);
-        return WAIT_FAILED;
-    }
+    if (count == 0 || count > MAXIMUM_WAIT_OBJECTS || !handles)
+        return simcore::FailWith(ERROR_INVALID_PARAMETER, WAIT_FAILED);
+    SIM_API_FAULT(error, simcore::FailWith(error ? error : ERROR_INVALID_PARAMETER, WAIT_FAILED));
     std::vector<std::shared_ptr<simcore::Object>> objects;
     for (DWORD i = 0; i < count; ++i) {
         auto object = simcore::LookupHandle(handles[i]);

@@ -89,25 +89,18 @@ void RemoveVersionResource() {
 } // namespace sim
 
 DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR path, LPDWORD handle) {
-    simcore::Guard guard(simcore::MachineLock());
     if (handle)
         *handle = 0;
-    DWORD error = 0;
-    if (simcore::Faulted("GetFileVersionInfoSizeA", &error) || (error = Missing(path)) != 0) {
-        SetLastError(error);
-        return 0;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, 0));
+    if ((error = Missing(path)) != 0)
+        return simcore::FailWith(error, 0);
     return static_cast<DWORD>(kBlockSize);
 }
 
 BOOL WINAPI GetFileVersionInfoA(LPCSTR path, DWORD, DWORD size, LPVOID data) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("GetFileVersionInfoA", &error) || (error = Missing(path)) != 0 ||
-        (!data && (error = ERROR_INVALID_PARAMETER) != 0)) {
-        SetLastError(error);
-        return FALSE;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, FALSE));
+    if ((error = Missing(path)) != 0 || (!data && (error = ERROR_INVALID_PARAMETER) != 0))
+        return simcore::FailWith(error, FALSE);
     // A short buffer gets the start of the block, its length cut to what was copied, so that a
     // query of it cannot read past the caller's buffer.
     std::vector<BYTE> block = Block();
@@ -121,12 +114,9 @@ BOOL WINAPI GetFileVersionInfoA(LPCSTR path, DWORD, DWORD size, LPVOID data) {
 }
 
 BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, PUINT length) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("VerQueryValueA", &error) || !block || !subBlock || !buffer) {
-        SetLastError(error ? error : ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error ? error : ERROR_INVALID_PARAMETER, FALSE));
+    if (!block || !subBlock || !buffer)
+        return simcore::FailWith(ERROR_INVALID_PARAMETER, FALSE);
     // Only the root block is held; string tables and translations are absent.
     if (strcmp(subBlock, "\\") != 0 && *subBlock) {
         SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);

@@ -137,6 +137,22 @@ BOOL WINAPI IsIconic(HWND window) {
     return found && (found->style & WS_MINIMIZE) ? TRUE : FALSE;
 }
 
+// A window shows when it and every window it is a child of carry WS_VISIBLE. A modal dialog
+// carries it from the end of its WM_INITDIALOG until EndDialog.
+BOOL WINAPI IsWindowVisible(HWND window) {
+    Hold hold(Lock());
+    auto current = simwin::FindLocked(window);
+    if (!current)
+        return FALSE;
+    for (; current; current = simwin::FindLocked(current->parent)) {
+        if (!(current->style & WS_VISIBLE))
+            return FALSE;
+        if (!(current->style & WS_CHILD))
+            break;
+    }
+    return TRUE;
+}
+
 // The focus belongs to the window's thread. Like Windows, a window that is disabled or
 // minimised, or inside a disabled or minimised window, cannot take it: null, nothing changes.
 HWND WINAPI SetFocus(HWND window) {

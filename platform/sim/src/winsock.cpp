@@ -209,12 +209,9 @@ void FailProviderRemoval(const GUID& id, int error) {
 
 namespace {
 
-int EnumCatalog(const char* operation, Catalog& catalog, LPINT protocols,
-                LPWSAPROTOCOL_INFOW buffer, LPDWORD bufferLength, LPINT error) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD fault = 0;
-    if (simcore::Faulted(operation, &fault))
-        return Error(error, static_cast<int>(fault));
+// Both listings and both deinstallations, called with the machine lock held.
+int EnumCatalog(Catalog& catalog, LPINT protocols, LPWSAPROTOCOL_INFOW buffer, LPDWORD bufferLength,
+                LPINT error) {
     if (!bufferLength)
         return Error(error, WSAEFAULT);
     std::vector<const WSAPROTOCOL_INFOW*> listed;
@@ -235,11 +232,7 @@ int EnumCatalog(const char* operation, Catalog& catalog, LPINT protocols,
     return static_cast<int>(listed.size());
 }
 
-int DeinstallFrom(const char* operation, Catalog& catalog, LPGUID providerId, LPINT error) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD fault = 0;
-    if (simcore::Faulted(operation, &fault))
-        return Error(error, static_cast<int>(fault));
+int DeinstallFrom(Catalog& catalog, LPGUID providerId, LPINT error) {
     if (!providerId)
         return Error(error, WSAEFAULT);
     catalog.deinstallRequests.push_back(*providerId);
@@ -259,10 +252,7 @@ int DeinstallFrom(const char* operation, Catalog& catalog, LPGUID providerId, LP
 } // namespace
 
 int WINAPI WSCGetProviderPath(LPGUID providerId, WCHAR* path, LPINT length, LPINT error) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD fault = 0;
-    if (simcore::Faulted("WSCGetProviderPath", &fault))
-        return Error(error, static_cast<int>(fault));
+    SIM_API_ENTRY(fault, Error(error, static_cast<int>(fault)));
     if (!providerId || !length)
         return Error(error, WSAEFAULT);
     const Catalog& catalog = Reached(false);
@@ -305,22 +295,28 @@ bool Reaches32BitCatalog(LPINT error) {
 
 int WINAPI WSCEnumProtocols(LPINT protocols, LPWSAPROTOCOL_INFOW buffer, LPDWORD bufferLength,
                             LPINT error) {
-    return EnumCatalog("WSCEnumProtocols", Reached(false), protocols, buffer, bufferLength, error);
+    SIM_API_ENTRY(fault, Error(error, static_cast<int>(fault)));
+    return EnumCatalog(Reached(false), protocols, buffer, bufferLength, error);
 }
 
 int WINAPI WSCDeinstallProvider(LPGUID providerId, LPINT error) {
-    return DeinstallFrom("WSCDeinstallProvider", Reached(false), providerId, error);
+    SIM_API_ENTRY(fault, Error(error, static_cast<int>(fault)));
+    return DeinstallFrom(Reached(false), providerId, error);
 }
 
 int WINAPI WSCEnumProtocols32(LPINT protocols, LPWSAPROTOCOL_INFOW buffer, LPDWORD bufferLength,
                               LPINT error) {
+    simcore::Guard guard(simcore::MachineLock());
     if (!Reaches32BitCatalog(error))
         return SOCKET_ERROR;
-    return EnumCatalog("WSCEnumProtocols32", Reached(true), protocols, buffer, bufferLength, error);
+    SIM_API_FAULT(fault, Error(error, static_cast<int>(fault)));
+    return EnumCatalog(Reached(true), protocols, buffer, bufferLength, error);
 }
 
 int WINAPI WSCDeinstallProvider32(LPGUID providerId, LPINT error) {
+    simcore::Guard guard(simcore::MachineLock());
     if (!Reaches32BitCatalog(error))
         return SOCKET_ERROR;
-    return DeinstallFrom("WSCDeinstallProvider32", Reached(true), providerId, error);
+    SIM_API_FAULT(fault, Error(error, static_cast<int>(fault)));
+    return DeinstallFrom(Reached(true), providerId, error);
 }

@@ -128,9 +128,7 @@ public:
         simcore::Guard guard(simcore::MachineLock());
         if (callResult)
             *callResult = nullptr;
-        DWORD error = 0;
-        if (simcore::Faulted("DeleteInstance", &error))
-            return error ? static_cast<HRESULT>(error) : WBEM_E_FAILED;
+        SIM_API_FAULT(error, error ? static_cast<HRESULT>(error) : WBEM_E_FAILED);
         if (!objectPath)
             return WBEM_E_INVALID_PARAMETER;
         std::string path;
@@ -165,9 +163,7 @@ public:
         if (!services)
             return WBEM_E_INVALID_PARAMETER;
         *services = nullptr;
-        DWORD error = 0;
-        if (simcore::Faulted("ConnectServer", &error))
-            return error ? static_cast<HRESULT>(error) : WBEM_E_FAILED;
+        SIM_API_FAULT(error, error ? static_cast<HRESULT>(error) : WBEM_E_FAILED);
         if (!resource)
             return WBEM_E_INVALID_PARAMETER;
         std::string path;

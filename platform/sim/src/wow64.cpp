@@ -173,12 +173,7 @@ void SetProgram32Bit(bool on) {
 } // namespace sim
 
 BOOL WINAPI IsWow64Process(HANDLE process, PBOOL wow64) {
-    simcore::Guard guard(simcore::MachineLock());
-    DWORD error = 0;
-    if (simcore::Faulted("IsWow64Process", &error)) {
-        SetLastError(error);
-        return FALSE;
-    }
+    SIM_API_ENTRY(error, simcore::FailWith(error, FALSE));
     if (process != GetCurrentProcess() || !wow64) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

@@ -55,6 +55,7 @@ TEST_F(SimFiles, EveryFileOperationCanBeMadeToFail) {
         {"RemoveDirectoryA", [] { return !RemoveDirectoryA("C:\\A"); }},
         {"CreateDirectoryA", [] { return !CreateDirectoryA("C:\\B", nullptr); }},
         {"MoveFileExA", [] { return !RegisterDelete("C:\\A\\f.txt"); }},
+        {"MoveFileA", [] { return !MoveFileA("C:\\A\\f.txt", "C:\\A\\g.txt"); }},
         {"FindFirstFileA",
          [&] { return FindFirstFileA("C:\\A\\*", &found) == INVALID_HANDLE_VALUE; }},
         {"FindNextFileA", [&] { return !FindNextFileA(search, &found); }},

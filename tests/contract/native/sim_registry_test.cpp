@@ -56,6 +56,8 @@ TEST_F(SimRegistry, EveryOperationCanBeMadeToFail) {
          }},
         {"RegDeleteValueA", [&] { return RegDeleteValueA(key, "Path"); }},
         {"RegDeleteKeyA", [&] { return RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor"); }},
+        {"RegDeleteKeyExA",
+         [&] { return RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor", 0, 0); }},
         {"RegCloseKey", [&] { return RegCloseKey(key); }},
         {"SHGetValueA",
          [&] {

@@ -239,6 +239,7 @@ BOOL WINAPI IsWindow(HWND window);
 BOOL WINAPI IsChild(HWND parent, HWND window);
 HWND WINAPI GetParent(HWND window);
 BOOL WINAPI IsIconic(HWND window);
+BOOL WINAPI IsWindowVisible(HWND window);
 HWND WINAPI SetFocus(HWND window);
 HWND WINAPI GetFocus(void);
 BOOL WINAPI GetClientRect(HWND window, LPRECT rect);
