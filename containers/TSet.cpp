@@ -107,12 +107,22 @@ int TSet::IsEmpty() const {
     return m_items.empty() ? 1 : 0;
 }
 
+namespace {
+thread_local unsigned t_failedAdds = 0;
+} // namespace
+
+unsigned TSet::FailedAddsOnThisThread() {
+    return t_failedAdds;
+}
+
 DWORD TSet::Add(const char* text) {
     if (!text)
         return FailureCode(ERROR_INVALID_PARAMETER);
     char* copy = CopyText(text);
-    if (!copy)
+    if (!copy) {
+        ++t_failedAdds;
         return FailureCode(ERROR_NOT_ENOUGH_MEMORY);
+    }
     // The tree's node allocation may fail too; that is reported like a failed copy rather than
     // letting an exception out of the set.
     try {
@@ -123,6 +133,7 @@ DWORD TSet::Add(const char* text) {
             free(copy);
     } catch (const std::bad_alloc&) {
         free(copy);
+        ++t_failedAdds;
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return ERROR_NOT_ENOUGH_MEMORY;
     }

@@ -28,6 +28,10 @@ public:
     DWORD GetPrev(char** item);
     DWORD RemoveCurrent(char** item);
     int Contains(const char* text) const;
+    // How many additions on the calling thread, to any set, failed for lack of memory. A caller
+    // that must not go on with a list that silently misses an item (a profile list, where a lost
+    // ignore item would leave something unspared) compares it before and after.
+    static unsigned FailedAddsOnThisThread();
     // Adds a copy of every item of the source (the union); the set itself as source does nothing.
     TSet& AddAll(TSet& source);
 

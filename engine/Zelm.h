@@ -187,6 +187,8 @@ private:
     // view (twin_locations.h); the first failure is the result.
     DWORD DiscoverBothViews(TSet& destination, char* data, FileOperation operation);
     DWORD FindByValue(TSet& destination, char* data, bool keys);
+    // CreateProfile's work: the log, the profile's place and the eight lists.
+    DWORD LoadProfile();
     DWORD LoadList(DWORD (CUninstallEngine::*loader)(), const char* name, TSet& set);
     DWORD LogPlanStep(DWORD result, const char* name);
 };

@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 using engine_support::CopyText;
@@ -148,6 +149,15 @@ const ProfileLoader* ProfileLoaders(size_t* count) {
 }
 
 DWORD CUninstallEngine::CreateProfile() {
+    // An exhausted heap fails the profile step; nothing unwinds out of the engine.
+    try {
+        return LoadProfile();
+    } catch (const std::bad_alloc&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+}
+
+DWORD CUninstallEngine::LoadProfile() {
     OpenLogFile(nullptr, FALSE, nullptr);
 
     DWORD result = InitConfigFile();
@@ -170,7 +180,17 @@ DWORD CUninstallEngine::CreateProfile() {
 }
 
 DWORD CUninstallEngine::LoadList(DWORD (CUninstallEngine::*loader)(), const char* name, TSet& set) {
-    DWORD result = (this->*loader)();
+    // A list that could not take one of its items for lack of memory is no list to act on: a lost
+    // ignore item would leave something unspared. Nothing unwinds out of the engine either.
+    const unsigned failedBefore = TSet::FailedAddsOnThisThread();
+    DWORD result = ERROR_NOT_ENOUGH_MEMORY;
+    try {
+        result = (this->*loader)();
+    } catch (const std::bad_alloc&) {
+        result = ERROR_NOT_ENOUGH_MEMORY;
+    }
+    if (result == 0 && TSet::FailedAddsOnThisThread() != failedBefore)
+        result = ERROR_NOT_ENOUGH_MEMORY;
     if (result != 0 && m_errorText)
         LogStepLine("%04d %s: %s\n", static_cast<int>(result), name, m_errorText);
     else

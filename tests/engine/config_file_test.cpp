@@ -1,6 +1,8 @@
 // Reading the profile: where it is found, how sections, keys and entries are recognised, what
 // reaches the discovery operations, and the log line of every step and failure.
+#include "allocation_seam.h"
 #include "engine_fixture.h"
+#include "trace/trace_state.h"
 
 #include <string>
 
@@ -66,6 +68,46 @@ TEST_F(ConfigFileTest, WorkedExampleFillsTheEightSetsAndLogsEveryStep) {
                      "0000 InitIgnoreRegKeyList: 1 items", "0000 InitRemoveRegKeyList: 1 items",
                      "0000 InitIgnoreFileList: 1 items", "0000 InitRemoveFileList: 1 items"}),
               LogLines());
+}
+
+// An exhausted heap while the profile is read: each allocation in turn fails. The profile step
+// either fails with ERROR_NOT_ENOUGH_MEMORY or has read every list whole: a list item lost on the
+// way (an ignore entry above all, whose items would go unspared) never passes for a loaded list.
+TEST_F(ConfigFileTest, AllocationFailureAnywhereFailsTheProfileOrLosesNothing) {
+    bool reachedTheEnd = false;
+    bool failedOnce = false;
+    for (unsigned long nth = 1; nth < 100000 && !reachedTheEnd; ++nth) {
+        SCOPED_TRACE(nth);
+        TraceResetForTests();
+        sim::Reset();
+        sim::SetModulePath(kProgram);
+        sim::AddFolder("C:\\Tools");
+        sim::AddFolder("C:\\Program Files\\Example Suite");
+        WriteProfile("[service 1]\n[registry key 1]\n"
+                     "ignore=REG_KEY,BY_VALUE,HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite\\Keep\n"
+                     "[registry value 1]\n[file 1]\n"
+                     "ignore=FILE_NAME,BY_VALUE,C:/Program Files/Example Suite/Reports\n");
+        // The trace lock exists before the heap fails: creating it is the system's work, which
+        // reports failure with an error, never with an exception.
+        TraceLock();
+        TraceUnlock();
+        CUninstallEngine fresh;
+        fresh.SetStateReader(&dialog);
+        DWORD result = ERROR_SUCCESS;
+        FailAllocation(nth);
+        EXPECT_NO_THROW(result = fresh.CreateProfile());
+        reachedTheEnd = !StopFailingAllocations();
+        if (result != ERROR_SUCCESS) {
+            EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), result);
+            failedOnce = true;
+            continue;
+        }
+        EXPECT_EQ(Lines{"HKEY_LOCAL_MACHINE\\SOFTWARE\\EXAMPLE SUITE\\KEEP"},
+                  Items(fresh.m_ignoreRegKeys));
+        EXPECT_EQ(Lines{"C:\\PROGRAM FILES\\EXAMPLE SUITE\\REPORTS"}, Items(fresh.m_ignoreFiles));
+    }
+    EXPECT_TRUE(reachedTheEnd);
+    EXPECT_TRUE(failedOnce);
 }
 
 TEST_F(ConfigFileTest, ProfileAndLogFollowTheProgramFileName) {
