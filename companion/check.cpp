@@ -58,10 +58,10 @@ public:
             entry.explanation = ExplainEntry(entry.text, result);
         // Items the set did not hold before are this entry's.
         ItemLines& known = m_profileItems[&set];
-        char* item = nullptr;
-        for (DWORD more = set.GetFirst(&item); more == 0; more = set.GetNext(&item))
+        set.ForEach([&](const char* item) {
             if (known.emplace(item, line).second)
                 entry.items.push_back(item);
+        });
         m_report.entries.push_back(entry);
         return true;
     }

@@ -331,17 +331,13 @@ bool WalkScope::Refuses(const char* path) {
 void FilterPlan(TSet& plan, const ProtectedFolders& folders) {
     // One text for every entry: its room is reused from one entry to the next.
     std::string canonical;
-    char* entry = nullptr;
-    DWORD more = plan.GetFirst(&entry);
-    while (more == 0) {
+    plan.RemoveIf([&](const char* entry) {
         bool judged = CanonicalPath(entry, &canonical);
-        if (!judged || folders.Contains(canonical)) {
-            LogProtectedPath(entry, judged ? kProtectedFolder : kUnjudged);
-            more = plan.RemoveCurrent(&entry);
-        } else {
-            more = plan.GetNext(&entry);
-        }
-    }
+        if (judged && !folders.Contains(canonical))
+            return false;
+        LogProtectedPath(entry, judged ? kProtectedFolder : kUnjudged);
+        return true;
+    });
 }
 
 } // namespace protected_paths

@@ -233,18 +233,13 @@ DWORD AddKeyTree(CUninstallEngine& engine, HKEY parent, const char* name, char* 
 // a value the profile names itself may live in a shared key (one start-up value, say), but never
 // in a root, nor behind a registry link, which would delete another key's value.
 void FilterRegistryPlan(CUninstallEngine& engine) {
-    char* item = nullptr;
-    DWORD more = engine.m_planRegKeys.GetFirst(&item);
-    while (more == 0) {
-        if (protected_keys::IsProtectedKey(item)) {
-            protected_keys::LogProtectedKey(item);
-            more = engine.m_planRegKeys.RemoveCurrent(&item);
-        } else {
-            more = engine.m_planRegKeys.GetNext(&item);
-        }
-    }
-    more = engine.m_planRegValues.GetFirst(&item);
-    while (more == 0) {
+    engine.m_planRegKeys.RemoveIf([](const char* item) {
+        if (!protected_keys::IsProtectedKey(item))
+            return false;
+        protected_keys::LogProtectedKey(item);
+        return true;
+    });
+    engine.m_planRegValues.RemoveIf([&engine](const char* item) {
         HKEY root = nullptr;
         std::string keyPath;
         bool refused;
@@ -259,11 +254,9 @@ void FilterRegistryPlan(CUninstallEngine& engine) {
         if (refused) {
             LogStepLine("%04d ProtectedValue: %s\n", static_cast<int>(ERROR_ACCESS_DENIED), item);
             refusal_observer::Report("value", item, "in a protected key, a root or behind a link");
-            more = engine.m_planRegValues.RemoveCurrent(&item);
-        } else {
-            more = engine.m_planRegValues.GetNext(&item);
         }
-    }
+        return refused;
+    });
 }
 
 // Tells the observer, if any, which profile item the plan step expands next.
@@ -274,9 +267,7 @@ void NoteExpanding(CPlanObserver* observer, const TSet& source, const char* item
 
 // Empties a plan set.
 void Empty(TSet& set) {
-    char* item = nullptr;
-    for (DWORD more = set.GetFirst(&item); more == 0;)
-        more = set.RemoveCurrent(&item);
+    set.RemoveIf([](const char*) { return true; });
 }
 
 // Runs one plan step. An exhausted heap fails the step with ERROR_NOT_ENOUGH_MEMORY, whether a
@@ -336,43 +327,32 @@ DWORD CUninstallEngine::PopulateRemoveLists() {
 
         // A last look at every planned entry; nothing of it goes to the log.
         TSet* plans[] = {&m_planServices, &m_planRegKeys, &m_planRegValues, &m_planFiles};
-        for (TSet* plan : plans) {
-            char* item = nullptr;
-            DWORD more = plan->GetFirst(&item);
-            while (more == 0) {
-                more = plan->GetNext(&item);
-                if (IsCancelled())
-                    return ERROR_CANCELLED;
-            }
-        }
+        for (TSet* plan : plans)
+            if (!plan->ForEach([this](const char*) { return !IsCancelled(); }))
+                return ERROR_CANCELLED;
         return 0;
     });
 }
 
 DWORD CUninstallEngine::PopulateRemoveServiceList() {
     return PlanStep(*this, [this]() -> DWORD {
-        char* name = nullptr;
-        DWORD more = m_removeServices.GetFirst(&name);
-        while (more == 0) {
+        bool walked = m_removeServices.ForEach([this](const char* name) {
             NoteExpanding(m_observer, m_removeServices, name);
             AddPlanService(name);
-            more = m_removeServices.GetNext(&name);
-            if (IsCancelled())
-                return ERROR_CANCELLED;
-        }
+            return !IsCancelled();
+        });
+        if (!walked)
+            return ERROR_CANCELLED;
         // The last look at the service plan: the system's own services and processes, and this
         // program, are never stopped or ended, however the profile named them.
         const bool nt = GetPlatformId() == VER_PLATFORM_WIN32_NT;
-        more = m_planServices.GetFirst(&name);
-        while (more == 0) {
-            if (nt ? protected_services::IsProtectedService(name)
-                   : protected_services::IsProtectedProcess(name)) {
-                protected_services::LogProtectedService(name);
-                more = m_planServices.RemoveCurrent(&name);
-            } else {
-                more = m_planServices.GetNext(&name);
-            }
-        }
+        m_planServices.RemoveIf([nt](const char* name) {
+            if (!(nt ? protected_services::IsProtectedService(name)
+                     : protected_services::IsProtectedProcess(name)))
+                return false;
+            protected_services::LogProtectedService(name);
+            return true;
+        });
         // Service names are the service manager's own spelling; the ignore entries are upper case.
         SubtractIgnoredNoCase(m_planServices, m_ignoreServices);
         return IsCancelled() ? ERROR_CANCELLED : 0;
@@ -386,14 +366,15 @@ DWORD CUninstallEngine::AddPlanService(const char* name) {
 
 DWORD CUninstallEngine::PopulateRemoveRegList() {
     return PlanStep(*this, [this]() -> DWORD {
-        char* key = nullptr;
-        for (DWORD more = m_removeRegKeys.GetFirst(&key); more == 0;
-             more = m_removeRegKeys.GetNext(&key)) {
+        bool walked = m_removeRegKeys.ForEach([this](const char* key) {
             if (IsCancelled())
-                return ERROR_CANCELLED;
+                return false;
             NoteExpanding(m_observer, m_removeRegKeys, key);
             AddRegKeyTree(key);
-        }
+            return true;
+        });
+        if (!walked)
+            return ERROR_CANCELLED;
         CopyEntries(m_planRegValues, m_removeRegValues);
         if (IsCancelled())
             return ERROR_CANCELLED;
@@ -453,15 +434,13 @@ DWORD CUninstallEngine::PopulateRemoveFileList() {
     return PlanStep(*this, [this]() -> DWORD {
         // The protected folders are found once for the whole step.
         protected_paths::RunScope run;
-        char* path = nullptr;
-        DWORD more = m_removeFiles.GetFirst(&path);
-        while (more == 0) {
+        bool walked = m_removeFiles.ForEach([&](const char* path) {
             NoteExpanding(m_observer, m_removeFiles, path);
             AddEntryTree(*this, run.Folders(), path);
-            more = m_removeFiles.GetNext(&path);
-            if (IsCancelled())
-                return ERROR_CANCELLED;
-        }
+            return !IsCancelled();
+        });
+        if (!walked)
+            return ERROR_CANCELLED;
         protected_paths::FilterPlan(m_planFiles, run.Folders());
         SubtractIgnored(m_planFiles, m_ignoreFiles);
         return IsCancelled() ? ERROR_CANCELLED : 0;
@@ -475,51 +454,45 @@ DWORD CUninstallEngine::AddFileTree(const char* path) {
 }
 
 DWORD CUninstallEngine::CopyEntries(TSet& target, TSet& source) {
-    char* item = nullptr;
-    for (DWORD more = source.GetFirst(&item); more == 0; more = source.GetNext(&item)) {
+    DWORD result = 0;
+    source.ForEach([&](const char* item) {
         NoteExpanding(m_observer, source, item);
-        DWORD result = AddToPlan(target, item);
-        if (result != 0)
-            return result;
-    }
-    return 0;
+        result = AddToPlan(target, item);
+        return result == 0;
+    });
+    return result;
 }
 
 DWORD CUninstallEngine::SubtractIgnoredNoCase(TSet& plan, TSet& ignore) {
-    char* entry = nullptr;
-    DWORD more = plan.GetFirst(&entry);
-    while (more == 0) {
+    plan.RemoveIf([&](const char* entry) {
         std::string upper(entry);
         UpperCase(&upper[0]);
         const char* matched = nullptr;
-        char* spare = nullptr;
-        for (DWORD next = ignore.GetFirst(&spare); next == 0 && !matched;
-             next = ignore.GetNext(&spare)) {
+        ignore.ForEach([&](const char* spare) {
             std::string part(spare);
             UpperCase(&part[0]);
             if (ContainsText(upper.c_str(), part.c_str()))
                 matched = spare;
-        }
+            return !matched;
+        });
         if (matched && m_observer)
             m_observer->ItemSpared(plan, entry, matched);
-        more = matched ? plan.RemoveCurrent(&entry) : plan.GetNext(&entry);
-    }
+        return matched != nullptr;
+    });
     return 0;
 }
 
 DWORD CUninstallEngine::SubtractIgnored(TSet& plan, TSet& ignore) {
-    char* entry = nullptr;
-    DWORD more = plan.GetFirst(&entry);
-    while (more == 0) {
+    plan.RemoveIf([&](const char* entry) {
         const char* matched = nullptr;
-        char* spare = nullptr;
-        for (DWORD next = ignore.GetFirst(&spare); next == 0 && !matched;
-             next = ignore.GetNext(&spare))
+        ignore.ForEach([&](const char* spare) {
             if (ContainsText(entry, spare))
                 matched = spare;
+            return !matched;
+        });
         if (matched && m_observer)
             m_observer->ItemSpared(plan, entry, matched);
-        more = matched ? plan.RemoveCurrent(&entry) : plan.GetNext(&entry);
-    }
+        return matched != nullptr;
+    });
     return 0;
 }

@@ -53,18 +53,17 @@ DWORD CUninstallEngine::MatchInstalledServices(TSet& destination, const char* pa
     // Ignore entries are resolved as written: sparing more is never a risk.
     const bool removing = &destination != &m_ignoreServices;
     const bool wildcardsOnly = OnlyWildcards(pattern);
-    char* name = nullptr;
-    for (DWORD more = installed.GetFirst(&name); more == 0; more = installed.GetNext(&name)) {
+    installed.ForEach([&](const char* name) {
         if (!MatchWildcard(name, pattern))
-            continue;
+            return;
         if (removing &&
             (protected_services::IsProtectedService(name) ||
              (wildcardsOnly && protected_services::RunsFromWindowsFolder(manager.get(), name)))) {
             protected_services::LogProtectedService(name);
-            continue;
+            return;
         }
         destination.Add(name);
-    }
+    });
     return 0;
 }
 
