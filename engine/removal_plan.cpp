@@ -247,7 +247,8 @@ void FilterRegistryPlan(CUninstallEngine& engine) {
             refused = true;
         else if (engine.m_removeRegValues.Contains(item))
             refused = protected_keys::PassesThroughLink(
-                root, std::string(item, strchr(item, '\\')).c_str(), keyPath.c_str());
+                root, std::string(item, static_cast<const char*>(strchr(item, '\\'))).c_str(),
+                keyPath.c_str());
         else
             refused =
                 protected_keys::IsProtectedKey(std::string(item, FindLastChar(item, '\\')).c_str());
