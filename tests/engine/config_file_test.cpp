@@ -78,10 +78,7 @@ TEST_F(ConfigFileTest, AllocationFailureAnywhereFailsTheProfileOrLosesNothing) {
     bool failedOnce = false;
     for (unsigned long nth = 1; nth < 100000 && !reachedTheEnd; ++nth) {
         SCOPED_TRACE(nth);
-        TraceResetForTests();
-        sim::Reset();
-        sim::SetModulePath(kProgram);
-        sim::AddFolder("C:\\Tools");
+        FreshMachine();
         sim::AddFolder("C:\\Program Files\\Example Suite");
         WriteProfile("[service 1]\n[registry key 1]\n"
                      "ignore=REG_KEY,BY_VALUE,HKEY_LOCAL_MACHINE\\SOFTWARE\\Example Suite\\Keep\n"

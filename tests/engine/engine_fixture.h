@@ -21,11 +21,15 @@ const char kLog[] = "C:\\Tools\\Kelvane.log";
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        FreshMachine();
+        engine.SetStateReader(&dialog);
+    }
+    // No log, a fresh simulated machine, the program in C:\Tools.
+    static void FreshMachine() {
         TraceResetForTests();
         sim::Reset();
         sim::SetModulePath(kProgram);
         sim::AddFolder("C:\\Tools");
-        engine.SetStateReader(&dialog);
     }
     void TearDown() override { TraceResetForTests(); }
 

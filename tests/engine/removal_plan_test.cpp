@@ -312,10 +312,7 @@ TEST_F(RemovalPlanTest, AllocationFailureAnywhereFailsThePlanAndLeavesNoPlan) {
     bool reachedTheEnd = false;
     for (unsigned long nth = 1; nth < 100000 && !reachedTheEnd; ++nth) {
         SCOPED_TRACE(nth);
-        TraceResetForTests();
-        sim::Reset();
-        sim::SetModulePath(kProgram);
-        sim::AddFolder("C:\\Tools");
+        FreshMachine();
         sim::SetString("HKEY_CURRENT_USER\\Software\\Kv\\Sub", "v", "1");
         sim::AddFile("C:\\F1\\Inner\\inner.txt");
         sim::AddFile("C:\\F2");
